@@ -1,0 +1,25 @@
+"""The tarnwick tour: one short run of every subsystem on small bundled data."""
+
+import importlib
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import _cpp  # noqa: E402
+
+# Each entry is a script of its own in this folder; the tour runs them in this order.
+SECTIONS = ["linear_algebra", "autodiff", "network", "classic_models", "text_classification"]
+
+
+def main() -> None:
+    print(_cpp.__doc__)
+    for name in SECTIONS:
+        if not (Path(__file__).resolve().parent / f"{name}.py").exists():
+            continue
+        print(f"\n== {name.replace('_', ' ')} ==")
+        importlib.import_module(name).main()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,7 @@
+#include "bindings/register.hpp"
+
+namespace tarnwick::bindings {
+
+void register_nn(pybind11::module_&) {}
+
+}  // namespace tarnwick::bindings

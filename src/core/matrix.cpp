@@ -1,0 +1,174 @@
+#include "core/matrix.hpp"
+
+#include <cblas.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "core/check.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+// The result of an element-wise operation of A and B of the same shape.
+template <typename Op>
+DoubleMatrix elementwise(const char* fn, const DoubleMatrix& A, const DoubleMatrix& B, Op op) {
+  const std::size_t cols = check::nonempty_rectangular(fn, "A", A);
+  check::same_shape_prefix(fn, A, B, A.size(), cols);
+  DoubleMatrix result(A.size(), DoubleVector(cols, 0.0));
+  for (std::size_t i = 0; i < A.size(); ++i) {
+    const double* a = A[i].data();
+    const double* b = B[i].data();
+    double* r = result[i].data();
+    for (std::size_t j = 0; j < cols; ++j) r[j] = op(a[j], b[j]);
+  }
+  return result;
+}
+
+template <typename Op>
+DoubleMatrix map_entries(const char* fn, const DoubleMatrix& M, Op op) {
+  const std::size_t cols = check::nonempty_rectangular(fn, "M", M);
+  DoubleMatrix result(M.size(), DoubleVector(cols, 0.0));
+  for (std::size_t i = 0; i < M.size(); ++i) {
+    for (std::size_t j = 0; j < cols; ++j) result[i][j] = op(M[i][j]);
+  }
+  return result;
+}
+
+}  // namespace
+
+DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B) {
+  constexpr const char* fn = "matrix_with_matrix_multiplication";
+  const std::size_t k = check::nonempty_rectangular(fn, "A", A);
+  if (B.empty()) check::fail(fn, "A is " + check::shape(A) + ", B is empty; B needs at least one row");
+  const std::size_t m = A.size();
+  const std::size_t p = B[0].size();
+  check::same_shape_prefix(fn, A, B, k, p);
+  // The BLAS takes 32-bit sizes: every element count must fit.
+  constexpr std::uint64_t limit = std::numeric_limits<int>::max();
+  if (std::uint64_t(m) * k > limit || std::uint64_t(k) * p > limit || std::uint64_t(m) * p > limit) {
+    check::fail(fn, "A is " + check::shape(A) + ", B has " + std::to_string(p) +
+                        " columns; the element counts exceed 32 bits");
+  }
+  DoubleVector a(m * k, 0.0);
+  for (std::size_t i = 0; i < m; ++i) std::copy(A[i].begin(), A[i].end(), a.begin() + i * k);
+  DoubleVector b(k * p, 0.0);
+  for (std::size_t i = 0; i < k; ++i) std::copy(B[i].begin(), B[i].end(), b.begin() + i * p);
+  DoubleVector c(m * p, 0.0);
+  const int M = int(m), N = int(p), K = int(k);
+  if (M > 0 && N > 0 && K > 0) {
+    cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, M, N, K, 1.0, a.data(), K, b.data(), N, 0.0,
+                c.data(), N);
+  }
+  DoubleMatrix result(m);
+  for (std::size_t i = 0; i < m; ++i) result[i].assign(c.begin() + i * p, c.begin() + (i + 1) * p);
+  return result;
+}
+
+DoubleMatrix matrix_addition_and_sub(const DoubleMatrix& A, const DoubleMatrix& B, const std::string& operation) {
+  constexpr const char* fn = "matrix_addition_and_sub";
+  if (operation == "add") return elementwise(fn, A, B, [](double x, double y) { return x + y; });
+  return elementwise(fn, A, B, [](double x, double y) { return x - y; });
+}
+
+DoubleMatrix scalar_multiply_matrix(DoubleMatrix M, double factor) {
+  const std::size_t cols = check::rectangular("scalar_multiply_matrix", "M", M);
+  for (auto& row : M) {
+    for (std::size_t j = 0; j < cols; ++j) row[j] = row[j] * factor;
+  }
+  return M;
+}
+
+DoubleMatrix element_wise_multiplication(const DoubleMatrix& A, const DoubleMatrix& B) {
+  return elementwise("element_wise_multiplication", A, B, [](double x, double y) { return x * y; });
+}
+
+DoubleMatrix element_wise_division_two_matrices(const DoubleMatrix& A, const DoubleMatrix& B) {
+  return elementwise("element_wise_division_two_matrices", A, B, [](double x, double y) { return x / y; });
+}
+
+DoubleMatrix element_wise_roots(const DoubleMatrix& M, double degree) {
+  const double e = 1.0 / degree;
+  return map_entries("element_wise_roots", M, [e](double x) { return std::pow(x, e); });
+}
+
+DoubleMatrix transpose_matrix(const DoubleMatrix& M) {
+  const std::size_t c = check::nonempty_rectangular("transpose_matrix", "M", M);
+  const std::size_t r = M.size();
+  DoubleMatrix result(c, DoubleVector(r, 0.0));
+  for (std::size_t i = 0; i < r; ++i) {
+    for (std::size_t j = 0; j < c; ++j) result[j][i] = M[i][j];
+  }
+  return result;
+}
+
+DoubleMatrix ReLU_derivative(const DoubleMatrix& M) {
+  return map_entries("ReLU_derivative", M, [](double x) { return x > 0.0 ? 1.0 : 0.0; });
+}
+
+DoubleVector sum_across_column(const DoubleMatrix& M) {
+  const std::size_t cols = check::rectangular("sum_across_column", "M", M);
+  DoubleVector result(M.size(), 0.0);
+  for (std::size_t i = 0; i < M.size(); ++i) {
+    double s = 0.0;
+    for (std::size_t j = 0; j < cols; ++j) s += M[i][j];
+    result[i] = s;
+  }
+  return result;
+}
+
+DoubleMatrix matrix_product_from_vector_and_transpose(int n, const DoubleVector& v) {
+  check::size_argument(n);
+  if (v.size() < std::size_t(n)) {
+    check::fail("matrix_product_from_vector_and_transpose",
+                "n is " + std::to_string(n) + " but v has " + std::to_string(v.size()) + " entries");
+  }
+  DoubleMatrix result(n, DoubleVector(n, 0.0));
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) result[i][j] = v[i] * v[j];
+  }
+  return result;
+}
+
+DoubleVector calculate_vector(const DoubleVector& a, const DoubleVector& b) {
+  check::covers("calculate_vector", a, b);
+  DoubleVector result(a);
+  for (std::size_t i = 0; i < a.size(); ++i) result[i] = a[i] - b[i];
+  return result;
+}
+
+DoubleVector matrix_product_with_matrix_and_vector(const DoubleMatrix& M, const DoubleVector& v, int rows, int cols) {
+  constexpr const char* fn = "matrix_product_with_matrix_and_vector";
+  check::size_argument(rows);
+  check::size_argument(cols);
+  check::leading_block(fn, "M", M, rows, cols);
+  if (v.size() < std::size_t(cols)) {
+    check::fail(fn, "cols is " + std::to_string(cols) + " but v has " + std::to_string(v.size()) + " entries");
+  }
+  // Each product is rounded on its own before the row sum, as a temporary matrix would hold it.
+  DoubleVector result(rows, 0.0);
+  for (int r = 0; r < rows; ++r) {
+    double s = 0.0;
+    for (int c = 0; c < cols; ++c) s += M[r][c] * v[c];
+    result[r] = s;
+  }
+  return result;
+}
+
+double scalar_product_from_transpose_and_vector(const DoubleVector& a, const DoubleVector& b) {
+  check::covers("scalar_product_from_transpose_and_vector", a, b);
+  double s = 0.0;
+  for (std::size_t i = 0; i < a.size(); ++i) s += a[i] * b[i];
+  return s;
+}
+
+DoubleMatrix regularize(DoubleMatrix M, int n, double amount) {
+  if (n <= 0) return M;
+  check::leading_block("regularize", "M", M, n, n);
+  for (int i = 0; i < n; ++i) M[i][i] = M[i][i] + amount;
+  return M;
+}
+
+}  // namespace tarnwick

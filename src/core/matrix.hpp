@@ -1,0 +1,35 @@
+// Dense matrix helpers on row-major DoubleMatrix values, the arithmetic under the Matrix node, the
+// network and GDA. Sums run one term at a time in ascending index order from 0.0. Inputs that would
+// make a loop leave its containers raise std::invalid_argument naming the function and the shapes.
+#pragma once
+
+#include <string>
+
+#include "core/types.hpp"
+
+namespace tarnwick {
+
+// A (m x k) times B (k x p) through one cblas_dgemm on packed row-major copies; only the first k
+// rows of B are read.
+DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B);
+// A + B when operation is exactly "add", A - B for any other text.
+DoubleMatrix matrix_addition_and_sub(const DoubleMatrix& A, const DoubleMatrix& B, const std::string& operation);
+DoubleMatrix scalar_multiply_matrix(DoubleMatrix M, double factor);
+DoubleMatrix element_wise_multiplication(const DoubleMatrix& A, const DoubleMatrix& B);
+DoubleMatrix element_wise_division_two_matrices(const DoubleMatrix& A, const DoubleMatrix& B);
+// pow(M(i, j), 1.0 / degree), the exponent formed once.
+DoubleMatrix element_wise_roots(const DoubleMatrix& M, double degree);
+DoubleMatrix transpose_matrix(const DoubleMatrix& M);
+DoubleMatrix ReLU_derivative(const DoubleMatrix& M);
+// Row sums: entry i is the sum across row i.
+DoubleVector sum_across_column(const DoubleMatrix& M);
+// v v^T over the first n entries of v.
+DoubleMatrix matrix_product_from_vector_and_transpose(int n, const DoubleVector& v);
+DoubleVector calculate_vector(const DoubleVector& a, const DoubleVector& b);
+// The leading rows x cols block of M times the first cols entries of v.
+DoubleVector matrix_product_with_matrix_and_vector(const DoubleMatrix& M, const DoubleVector& v, int rows, int cols);
+double scalar_product_from_transpose_and_vector(const DoubleVector& a, const DoubleVector& b);
+// amount added to the first n diagonal entries; n <= 0 leaves M as it is.
+DoubleMatrix regularize(DoubleMatrix M, int n, double amount);
+
+}  // namespace tarnwick
