@@ -1,3 +1,4 @@
+#include "bindings/convert.hpp"
 #include "bindings/register.hpp"
 
 namespace tarnwick::bindings {

@@ -1,6 +1,6 @@
 // The free functions of the matrix helpers, the LU routines and the distances. Arguments are
 // positional only; lists are copied in and results are new Python lists.
-#include <pybind11/stl.h>
+#include "bindings/convert.hpp"
 
 #include "bindings/register.hpp"
 #include "core/distance.hpp"
