@@ -9,7 +9,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import _cpp  # noqa: E402
 
 # Each entry is a script of its own in this folder; the tour runs them in this order.
-SECTIONS = ["linear_algebra", "autodiff", "network", "classic_models", "text_classification"]
+SECTIONS = ["linear_algebra", "autodiff", "network", "regression_models", "neighbour_models", "text_classification"]
 
 
 def main() -> None:

@@ -276,4 +276,10 @@ std::pair<std::string, int> Reader::split_index(const std::string& key) const {
   return {key.substr(0, bar), index};
 }
 
+std::map<std::pair<std::string, int>, double> Reader::indexed_dbl_map(Range r) const {
+  std::map<std::pair<std::string, int>, double> out;
+  for (const auto& [key, value] : dbl_map(r)) out[split_index(key)] = value;
+  return out;
+}
+
 }  // namespace tarnwick::modelfile

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,12 @@ class Writer {
   Writer& quoted(std::string_view text);
   Writer& vec(const DoubleVector& v);
   Writer& mat(const DoubleMatrix& m);
+  // {"key":value,...} in the map's iteration order; keys are quoted as by quoted().
+  template <typename Map>
+  Writer& object(const Map& map);
+  // {"label|index":value,...} from a map keyed by (label, index).
+  template <typename Map>
+  Writer& indexed_object(const Map& map);
 
   const std::string& text() const { return out_; }
   // Writes the text to path, truncating it; raises std::runtime_error if it cannot be written.
@@ -79,6 +86,8 @@ class Reader {
   std::map<std::string, double> dbl_map(Range r) const;
   // A "label|index" key split at its last "|".
   std::pair<std::string, int> split_index(const std::string& key) const;
+  // An object of "label|index":double entries, keyed by (label, index).
+  std::map<std::pair<std::string, int>, double> indexed_dbl_map(Range r) const;
 
  private:
   [[noreturn]] void malformed(std::size_t pos, std::string_view expected) const;
@@ -88,5 +97,36 @@ class Reader {
   std::string context_;
   std::string text_;
 };
+
+template <typename Map>
+Writer& Writer::object(const Map& map) {
+  out_.push_back('{');
+  bool first = true;
+  for (const auto& [key, value] : map) {
+    if (!first) out_.push_back(',');
+    first = false;
+    quoted(key).raw(":");
+    if constexpr (std::is_floating_point_v<std::decay_t<decltype(value)>>) {
+      number(value);
+    } else {
+      integer(value);
+    }
+  }
+  out_.push_back('}');
+  return *this;
+}
+
+template <typename Map>
+Writer& Writer::indexed_object(const Map& map) {
+  out_.push_back('{');
+  bool first = true;
+  for (const auto& [key, value] : map) {
+    if (!first) out_.push_back(',');
+    first = false;
+    quoted(key.first + "|" + std::to_string(key.second)).raw(":").number(value);
+  }
+  out_.push_back('}');
+  return *this;
+}
 
 }  // namespace tarnwick::modelfile
