@@ -1,0 +1,217 @@
+#include "models/gda.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "core/check.hpp"
+#include "core/lu.hpp"
+#include "core/matrix.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr double two_pi = 6.283185307179586;
+
+void check_labels(const char* fn, const DoubleMatrix& X, const std::vector<std::string>& y) {
+  if (y.size() < X.size()) {
+    check::fail(fn, "y has " + std::to_string(y.size()) + " labels, X has " + std::to_string(X.size()) +
+                        " rows; every row needs its label");
+  }
+}
+
+}  // namespace
+
+GDA::GDA(std::string positive) : positive_class(std::move(positive)) {}
+
+void GDA::fit(const DoubleMatrix& X, const std::vector<std::string>& y) {
+  constexpr const char* fn = "GDA.fit";
+  const std::size_t cols = check::nonempty_rectangular(fn, "X", X);
+  check_labels(fn, X, y);
+  const int m = check::count32(fn, X.size(), "X");
+  const int d = check::count32(fn, cols, "a row of X");
+
+  const std::set<std::string> labels(y.begin(), y.end());
+  if (positive_class.empty()) positive_class = *labels.begin();
+  // The last label visited that is not the positive class: the largest other label, if any.
+  for (const std::string& label : labels) {
+    if (label != positive_class) negative_class = label;
+  }
+  dimension = d;
+  phi = compute_phi(y, m);
+  mu_zero = compute_mu(X, y, m, false);
+  mu_one = compute_mu(X, y, m, true);
+  covariance = compute_covariance(X, y, m);
+}
+
+double GDA::compute_phi(const std::vector<std::string>& y, int m) const {
+  int c = 0;
+  for (int i = 0; i < m; ++i) {
+    if (y[i] == positive_class) ++c;
+  }
+  return double(c) / double(m);
+}
+
+DoubleVector GDA::compute_mu(const DoubleMatrix& X, const std::vector<std::string>& y, int m,
+                             bool is_positive) const {
+  const std::string& label = is_positive ? positive_class : negative_class;
+  const double w = is_positive ? phi : 1.0 - phi;
+  const std::size_t cols = X[0].size();
+  DoubleVector mu(cols, 0.0);
+  for (int i = 0; i < m; ++i) {
+    if (y[i] != label) continue;
+    for (std::size_t j = 0; j < cols; ++j) mu[j] = X[i][j] + mu[j];
+  }
+  // The class count comes from the prior, so rows of a third label still count in 1 - phi.
+  const double count = w * m;
+  for (double& v : mu) v = v / count;
+  return mu;
+}
+
+DoubleMatrix GDA::compute_covariance(const DoubleMatrix& X, const std::vector<std::string>& y, int m) const {
+  const std::size_t d = std::size_t(dimension);
+  DoubleMatrix S(d, DoubleVector(d, 0.0));
+  DoubleVector e(d);
+  // Each term of the outer product e e^T is divided by m before it is added: the same roundings as
+  // forming the product matrix first, without a matrix per row.
+  for (int i = 0; i < m; ++i) {
+    const DoubleVector& mean = y[i] == positive_class ? mu_one : mu_zero;
+    for (std::size_t j = 0; j < d; ++j) e[j] = X[i][j] - mean[j];
+    for (std::size_t j = 0; j < d; ++j) {
+      for (std::size_t k = 0; k < d; ++k) S[j][k] = (e[j] * e[k]) / m + S[j][k];
+    }
+  }
+  return S;
+}
+
+GDA::Density GDA::density_of(const DoubleMatrix& sigma) const {
+  const int d = dimension;
+  // The stored covariance stays as it is; only the copy is regularised.
+  const DoubleMatrix S = regularize(sigma, d, 1e-6);
+  const auto [L, U] = LU_decomposition(S, d);
+  Density g{matrix_inverse(L, U, d), 0.0};
+  const double det = calculate_determinant(U, d);
+  g.factor = 1.0 / (std::sqrt(std::fabs(det)) * std::pow(two_pi, d * 0.5));
+  return g;
+}
+
+double GDA::evaluate(const Density& g, const DoubleVector& mu, const DoubleVector& x) const {
+  const DoubleVector e = calculate_vector(x, mu);
+  const DoubleVector v = matrix_product_with_matrix_and_vector(g.inverse, e, dimension, dimension);
+  const double q = scalar_product_from_transpose_and_vector(e, v);
+  return std::exp(q * (-0.5)) * g.factor;
+}
+
+double GDA::multivariate_gaussian(const DoubleVector& mu, const DoubleMatrix& sigma, const DoubleVector& x) const {
+  return evaluate(density_of(sigma), mu, x);
+}
+
+std::string GDA::decide(const Density& g, const DoubleVector& x) const {
+  // Densities are floored at 1e-300 against log(0); std::max passes a nan density through, and a
+  // nan score loses every comparison, so it selects the negative class. Ties go to the positive.
+  const double s1 = std::log(phi) + std::log(std::max(evaluate(g, mu_one, x), 1e-300));
+  const double s0 = std::log(1.0 - phi) + std::log(std::max(evaluate(g, mu_zero, x), 1e-300));
+  return s1 >= s0 ? positive_class : negative_class;
+}
+
+void GDA::check_model(const char* fn) const {
+  const std::size_t d = std::size_t(dimension);
+  std::string what;
+  if (dimension < 0) {
+    what = "dimension is " + std::to_string(dimension);
+  } else if (mu_zero.size() != d) {
+    what = "mu_zero has " + std::to_string(mu_zero.size()) + " entries";
+  } else if (mu_one.size() != d) {
+    what = "mu_one has " + std::to_string(mu_one.size()) + " entries";
+  } else {
+    bool square = covariance.size() == d;
+    for (std::size_t i = 0; square && i < d; ++i) square = covariance[i].size() == d;
+    if (!square) what = "covariance is " + check::shape(covariance);
+  }
+  if (!what.empty()) {
+    check::fail(fn, what + " but the model's dimension is " + std::to_string(dimension) +
+                        "; the means need that many entries and the covariance that many rows and columns");
+  }
+}
+
+void GDA::check_query(const char* fn, const DoubleVector& x, std::size_t row) const {
+  if (x.size() != std::size_t(dimension)) {
+    const std::string which = row == std::size_t(-1) ? "x" : "row " + std::to_string(row) + " of X";
+    check::fail(fn, which + " has " + std::to_string(x.size()) + " entries, the model's dimension is " +
+                        std::to_string(dimension));
+  }
+}
+
+std::string GDA::predict_one(const DoubleVector& x) const {
+  check_model("GDA.predict_one");
+  check_query("GDA.predict_one", x, std::size_t(-1));
+  return decide(density_of(covariance), x);
+}
+
+std::vector<std::string> GDA::predict(const DoubleMatrix& X) const {
+  constexpr const char* fn = "GDA.predict";
+  std::vector<std::string> out;
+  if (X.empty()) return out;
+  check_model(fn);
+  for (std::size_t i = 0; i < X.size(); ++i) check_query(fn, X[i], i);
+  const Density g = density_of(covariance);
+  out.reserve(X.size());
+  for (const DoubleVector& x : X) out.push_back(decide(g, x));
+  return out;
+}
+
+double GDA::accuracy(const DoubleMatrix& X, const std::vector<std::string>& y) const {
+  check_labels("GDA.accuracy", X, y);
+  const std::vector<std::string> p = predict(X);
+  std::size_t c = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] == y[i]) ++c;
+  }
+  return (double(c) / double(y.size())) * 100.0;
+}
+
+void GDA::save(const std::string& path) const {
+  modelfile::Writer w("GDA.save");
+  w.raw("{\"positive_class\":").quoted(positive_class);
+  w.raw(",\"negative_class\":").quoted(negative_class);
+  w.raw(",\"dimension\":").integer(dimension);
+  w.raw(",\"phi\":").number(phi);
+  w.raw(",\"mu_zero\":").vec(mu_zero);
+  w.raw(",\"mu_one\":").vec(mu_one);
+  w.raw(",\"covariance\":").mat(covariance).raw("}");
+  w.save(path);
+}
+
+DoubleVector GDA::_parse_vec(const modelfile::Reader& text, std::size_t& pos) { return text.vec(pos); }
+
+DoubleMatrix GDA::_parse_mat(const modelfile::Reader& text, std::size_t& pos) { return text.mat(pos); }
+
+void GDA::load(const std::string& path) {
+  const auto r = modelfile::Reader::from_file("GDA.load", path);
+  std::size_t p = r.after("\"positive_class\":\"");
+  std::string positive = r.until_quote(p);
+  p = r.after("\"negative_class\":\"");
+  std::string negative = r.until_quote(p);
+  p = r.after("\"dimension\":");
+  const int d = r.integer(p);
+  p = r.after("\"phi\":");
+  const double prior = r.number(p);
+  // Each list reader starts on the bracket that ends its key.
+  p = r.after("\"mu_zero\":[") - 1;
+  DoubleVector m0 = _parse_vec(r, p);
+  p = r.after("\"mu_one\":[") - 1;
+  DoubleVector m1 = _parse_vec(r, p);
+  p = r.after("\"covariance\":[") - 1;
+  DoubleMatrix cov = _parse_mat(r, p);
+
+  positive_class = std::move(positive);
+  negative_class = std::move(negative);
+  dimension = d;
+  phi = prior;
+  mu_zero = std::move(m0);
+  mu_one = std::move(m1);
+  covariance = std::move(cov);
+}
+
+}  // namespace tarnwick

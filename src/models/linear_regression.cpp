@@ -1,0 +1,82 @@
+#include "models/linear_regression.hpp"
+
+#include "core/check.hpp"
+#include "core/model_file.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+void check_targets(const char* fn, const char* xs, const DoubleVector& x, const char* ys, const DoubleVector& y) {
+  if (y.size() < x.size()) {
+    check::fail(fn, std::string(ys) + " has " + std::to_string(y.size()) + " entries, " + xs + " has " +
+                        std::to_string(x.size()) + "; every x needs its y");
+  }
+}
+
+}  // namespace
+
+void LinearRegression::fit(const DoubleVector& x_train, const DoubleVector& y_train, double learning_rate,
+                           int iterations) {
+  constexpr const char* fn = "LinearRegression.fit";
+  check_targets(fn, "x_train", x_train, "y_train", y_train);
+  const int n = check::count32(fn, x_train.size(), "x_train");
+  if (iterations < 1) {
+    theta0 = theta1 = 0.0;
+    return;
+  }
+  // One step size for every iteration: an empty x_train makes it infinite (nan for a zero rate),
+  // and its product with the empty sums leaves both parameters not-a-number.
+  const double step = (-learning_rate) / n;
+  const double* x = x_train.data();
+  const double* y = y_train.data();
+  double a = 0.0, b = 0.0;
+  for (int it = 0; it < iterations; ++it) {
+    double g0 = 0.0, g1 = 0.0;
+    for (int j = 0; j < n; ++j) {
+      const double e = (b * x[j] + a) - y[j];
+      g0 += e;
+      g1 += e * x[j];
+    }
+    a = a + g0 * step;
+    b = b + g1 * step;
+  }
+  theta0 = a;
+  theta1 = b;
+}
+
+DoubleVector LinearRegression::predict(const DoubleVector& x) const {
+  DoubleVector p(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) p[i] = theta1 * x[i] + theta0;
+  return p;
+}
+
+double LinearRegression::mse(const DoubleVector& x, const DoubleVector& y) const {
+  check_targets("LinearRegression.mse", "x", x, "y", y);
+  const DoubleVector p = predict(x);
+  double s = 0.0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const double d = p[i] - y[i];
+    s += d * d;
+  }
+  // Divided by the number of targets given, not of predictions; empty input is 0/0.
+  return s / double(y.size());
+}
+
+void LinearRegression::save(const std::string& path) const {
+  modelfile::Writer w("LinearRegression.save");
+  w.raw("{\"theta0\":").number(theta0).raw(",\"theta1\":").number(theta1).raw("}");
+  w.save(path);
+}
+
+void LinearRegression::load(const std::string& path) {
+  const auto r = modelfile::Reader::from_file("LinearRegression.load", path);
+  std::size_t p0 = r.after("\"theta0\":");
+  const double t0 = r.number(p0);
+  std::size_t p1 = r.after("\"theta1\":");
+  const double t1 = r.number(p1);
+  theta0 = t0;
+  theta1 = t1;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,116 @@
+#include "models/logistic_regression.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "core/check.hpp"
+#include "core/model_file.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+// The score runs from the intercept, adding one product at a time in feature order.
+double score(const double* w, const DoubleVector& row) {
+  double z = w[0];
+  for (std::size_t j = 0; j < row.size(); ++j) z += w[j + 1] * row[j];
+  return z;
+}
+
+double sigmoid(double z) { return 1.0 / (std::exp(-z) + 1.0); }
+
+void check_labels(const char* fn, const char* xs, const DoubleMatrix& x, const char* ys,
+                  const std::vector<std::string>& y) {
+  if (y.size() < x.size()) {
+    check::fail(fn, std::string(ys) + " has " + std::to_string(y.size()) + " labels, " + xs + " has " +
+                        std::to_string(x.size()) + " rows; every row needs its label");
+  }
+}
+
+}  // namespace
+
+LogisticRegression::LogisticRegression(std::string positive) : positive_class(std::move(positive)) {}
+
+void LogisticRegression::fit(const DoubleMatrix& x_train, const std::vector<std::string>& y_train,
+                             double learning_rate, int iterations) {
+  constexpr const char* fn = "LogisticRegression.fit";
+  const std::size_t d = check::nonempty_rectangular(fn, "x_train", x_train);
+  check_labels(fn, "x_train", x_train, "y_train", y_train);
+  check::count32(fn, x_train.size(), "x_train");
+  if (positive_class.empty()) {
+    positive_class = *std::set<std::string>(y_train.begin(), y_train.end()).begin();
+  }
+  DoubleVector w(d + 1, 0.0);
+  if (iterations >= 1) {
+    const double m = double(x_train.size());
+    DoubleVector g(d + 1);
+    for (int it = 0; it < iterations; ++it) {
+      std::fill(g.begin(), g.end(), 0.0);
+      for (std::size_t i = 0; i < x_train.size(); ++i) {
+        const DoubleVector& row = x_train[i];
+        const double t = y_train[i] == positive_class ? 1.0 : 0.0;
+        const double e = t - sigmoid(score(w.data(), row));
+        g[0] = g[0] + e;
+        for (std::size_t j = 0; j < d; ++j) g[j + 1] = row[j] * e + g[j + 1];
+      }
+      for (std::size_t j = 0; j <= d; ++j) w[j] = w[j] + (g[j] * learning_rate) / m;
+    }
+  }
+  thetas = std::move(w);
+}
+
+DoubleVector LogisticRegression::predict_proba(const DoubleMatrix& x) const {
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    // The intercept is read even for an empty row, so an unfitted model answers no row.
+    if (x[i].size() + 1 > thetas.size()) {
+      check::fail("LogisticRegression.predict_proba",
+                  "row " + std::to_string(i) + " has " + std::to_string(x[i].size()) + " entries, but thetas has " +
+                      std::to_string(thetas.size()) + " (an intercept and one weight per feature; fit or load first)");
+    }
+  }
+  DoubleVector p(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) p[i] = sigmoid(score(thetas.data(), x[i]));
+  return p;
+}
+
+std::vector<std::string> LogisticRegression::predict(const DoubleMatrix& x_test, double threshold) const {
+  const DoubleVector p = predict_proba(x_test);
+  std::vector<std::string> out(p.size());
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] >= threshold) out[i] = positive_class;
+  }
+  return out;
+}
+
+double LogisticRegression::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test,
+                                    double threshold) const {
+  check_labels("LogisticRegression.accuracy", "x_test", x_test, "y_test", y_test);
+  const std::vector<std::string> pred = predict(x_test, threshold);
+  static const std::string negative;
+  std::size_t correct = 0;
+  for (std::size_t i = 0; i < pred.size(); ++i) {
+    // Every label other than the positive class is the negative class, whatever its text.
+    const std::string& expected = y_test[i] == positive_class ? positive_class : negative;
+    if (pred[i] == expected) ++correct;
+  }
+  return (double(correct) / double(y_test.size())) * 100.0;
+}
+
+void LogisticRegression::save(const std::string& path) const {
+  modelfile::Writer w("LogisticRegression.save");
+  w.raw("{\"positive_class\":").quoted(positive_class).raw(",\"thetas\":").vec(thetas).raw("}");
+  w.save(path);
+}
+
+void LogisticRegression::load(const std::string& path) {
+  const auto r = modelfile::Reader::from_file("LogisticRegression.load", path);
+  std::size_t p = r.after("\"positive_class\":\"");
+  std::string label = r.until_quote(p);
+  std::size_t q = r.after("\"thetas\":[") - 1;
+  DoubleVector t = r.vec(q);
+  positive_class = std::move(label);
+  thetas = std::move(t);
+}
+
+}  // namespace tarnwick
