@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <locale.h>
 #include <sstream>
@@ -107,7 +108,11 @@ Reader::Reader(std::string context, std::string text) : context_(std::move(conte
 
 Reader Reader::from_file(std::string context, const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::out_of_range(context + ": cannot open '" + path + "'");
+  // A directory opens as a stream on some systems but holds no text to read.
+  std::error_code ec;
+  if (!file || std::filesystem::is_directory(path, ec)) {
+    throw std::out_of_range(context + ": cannot open '" + path + "'");
+  }
   std::ostringstream content;
   content << file.rdbuf();
   return Reader(context + " of '" + path + "'", std::move(content).str());

@@ -110,6 +110,8 @@ def test_file_that_cannot_be_opened_names_the_path(make, tmp_path):
     missing = str(tmp_path / "nowhere.json")
     with pytest.raises(IndexError, match="cannot open '.*nowhere.json'"):
         make().load(missing)
+    with pytest.raises(IndexError, match="cannot open '.*'"):
+        make().load(str(tmp_path))
 
 
 @pytest.mark.parametrize("text, theta0, theta1", [
