@@ -94,6 +94,15 @@ std::string saved_text(const Model& model, Save& save, const char* what) {
 // a load that succeeds must give a model whose own file loads back to the same model.
 // With TARNWICK_FUZZ_WRITE_SEED=DIR in the environment the target instead writes make()'s file to
 // DIR/made.json (a seed for the corpus) and exits.
+//
+// A loader's target is a file fuzz/fuzz_<name>.cpp (built by the glob in fuzz/CMakeLists.txt, run
+// by fuzz/run.sh on the seeds in fuzz/corpus/<name>/):
+//   extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+//     return tarnwick::fuzz::check_load(
+//         data, size, [] { KNN m(3, "manhattan"); m.fit({{1, 0.5}, {-2, 0.1}}, {"a", "b"}); return m; },
+//         [](const KNN& m, const std::string& path) { m.save(path); },
+//         [](KNN& m, const std::string& path) { m.load(path); }, "KNN.load");
+//   }
 template <typename Make, typename Save, typename Load>
 int check_load(const uint8_t* data, std::size_t size, Make make, Save save, Load load, const char* what) {
   if (const char* dir = std::getenv("TARNWICK_FUZZ_WRITE_SEED")) {

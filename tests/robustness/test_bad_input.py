@@ -29,7 +29,7 @@ import _cpp
 
 BATCH = 300            # calls per child process
 CALL_SECONDS = 60      # a call that takes longer counts as hung (generous for the sanitizer build)
-CHILD_MEMORY = 4 << 30  # address-space limit of a child outside the sanitizer build
+CHILD_MEMORY = 8 << 30  # address-space limit of a child outside the sanitizer build
 
 SANITIZED = os.environ.get("TARNWICK_SANITIZED") == "1"
 
@@ -436,7 +436,7 @@ def _allocation_refused(stderr: str) -> bool:
 
 def walk(statements: list[str], workdir: str) -> Walk:
     outcomes, failures = collections.Counter(), []
-    env = dict(os.environ)
+    env = dict(os.environ, OPENBLAS_NUM_THREADS="1")   # keeps the BLAS threads' buffers inside the limit
     if SANITIZED:
         env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":max_allocation_size_mb=4096"
     this_file = os.path.abspath(__file__)
