@@ -9,26 +9,30 @@ namespace tarnwick {
 namespace {
 
 // ASCII only: the bytes of a non-ASCII character are never letters, whatever the locale.
-char lower_letter(unsigned char b) {
-  if (b >= 'A' && b <= 'Z') return char(b - 'A' + 'a');
-  if (b >= 'a' && b <= 'z') return char(b);
-  return 0;
-}
+bool is_letter(unsigned char b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; }
 
 }  // namespace
 
 Tokens tokenize(std::string_view text) {
-  Tokens tokens;
-  std::string word;
+  // Counted first, so that the tokens are built in place and never moved.
+  std::size_t starts = 0;
+  bool in_word = false;
   for (const char ch : text) {
-    if (const char letter = lower_letter(static_cast<unsigned char>(ch))) {
-      word.push_back(letter);
-    } else if (!word.empty()) {
-      tokens.push_back(std::move(word));
-      word.clear();
-    }
+    const bool letter = is_letter(static_cast<unsigned char>(ch));
+    starts += letter && !in_word;
+    in_word = letter;
   }
-  if (!word.empty()) tokens.push_back(std::move(word));
+  Tokens tokens;
+  tokens.reserve(starts);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && !is_letter(static_cast<unsigned char>(text[i]))) ++i;
+    const std::size_t begin = i;
+    while (i < text.size() && is_letter(static_cast<unsigned char>(text[i]))) ++i;
+    if (i == begin) break;
+    std::string& word = tokens.emplace_back(text.substr(begin, i - begin));
+    for (char& ch : word) ch = char(ch | 0x20);
+  }
   return tokens;
 }
 

@@ -20,8 +20,8 @@ class BernoulliNaiveBayes : public TextNaiveBayes {
   void build_tables(const std::vector<double>& p, std::size_t classes) override;
   void add_terms(const std::vector<int>& x, std::vector<double>& scores) const override;
 
-  // The column term for an absent and for a present word, [column * classes + class].
-  std::vector<double> absent_, present_;
+  // The column terms for an absent and a present word, [(2 * column + present) * classes + class].
+  std::vector<double> terms_;
 };
 
 }  // namespace tarnwick

@@ -128,7 +128,8 @@ std::string TextNaiveBayes::predict_one(const std::string& text) {
   check_vocab_size("predict_one");
   if (class_ratio_.empty()) return std::string();
   // One text, so one row; vectorize takes its rows' words from the documents.
-  const std::vector<Tokens> documents{tokenize(text)};
+  std::vector<Tokens> documents;
+  documents.push_back(tokenize(text));
   const FeatureMatrix x = vectorize(std::vector<std::string>(1), vocab_size_, documents, vocab_, counts_);
   prepare();
   std::vector<double> scores = log_prior_;
