@@ -7,10 +7,10 @@ namespace tarnwick {
 
 BernoulliNaiveBayes::BernoulliNaiveBayes(int vocab_size) : TextNaiveBayes("BernoulliNaiveBayes", vocab_size, false) {}
 
-void BernoulliNaiveBayes::calculate_phi(const ColumnTotals& totals) {
+std::vector<std::int64_t> BernoulliNaiveBayes::phi_denominators(const ColumnTotals&, const ClassCounts& ratio) const {
   std::vector<std::int64_t> denominators;
-  for (const auto& entry : class_ratio()) denominators.push_back(std::int64_t(entry.second) + 2);
-  fill_phi(totals, denominators);
+  for (const auto& entry : ratio) denominators.push_back(std::int64_t(entry.second) + 2);
+  return denominators;
 }
 
 void BernoulliNaiveBayes::build_tables(const std::vector<double>& p, std::size_t classes) {

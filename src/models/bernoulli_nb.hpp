@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "models/text_nb.hpp"
@@ -16,7 +17,7 @@ class BernoulliNaiveBayes : public TextNaiveBayes {
   explicit BernoulliNaiveBayes(int vocab_size = 1000);
 
  private:
-  void calculate_phi(const ColumnTotals& totals) override;
+  std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const override;
   void build_tables(const std::vector<double>& p, std::size_t classes) override;
   void add_terms(const std::vector<int>& x, std::vector<double>& scores) const override;
 

@@ -17,11 +17,12 @@ std::vector<std::int64_t> MultinomialNaiveBayes::calculate_word_count(const Colu
   return words;
 }
 
-void MultinomialNaiveBayes::calculate_phi(const ColumnTotals& totals) {
+std::vector<std::int64_t> MultinomialNaiveBayes::phi_denominators(const ColumnTotals& totals,
+                                                                  const ClassCounts& ratio) const {
   // The configured vocab_size, not the words the vocabulary holds: empty columns smooth too.
-  std::vector<std::int64_t> denominators = calculate_word_count(totals, class_ratio().size());
+  std::vector<std::int64_t> denominators = calculate_word_count(totals, ratio.size());
   for (std::int64_t& d : denominators) d += vocab_size();
-  fill_phi(totals, denominators);
+  return denominators;
 }
 
 void MultinomialNaiveBayes::build_tables(const std::vector<double>& p, std::size_t classes) {
@@ -36,9 +37,10 @@ void MultinomialNaiveBayes::build_tables(const std::vector<double>& p, std::size
 void MultinomialNaiveBayes::add_terms(const std::vector<int>& x, std::vector<double>& scores) const {
   const std::size_t classes = scores.size();
   double* s = scores.data();
-  // A column the text does not use adds 0 * ln(phi): exactly nothing while ln(phi) is finite (a
-  // score never is -0, which +0 would turn into +0), not-a-number otherwise. So the used columns
-  // are summed in order and the others only checked.
+  // A column the text does not use adds 0 * ln(phi): a signed zero while ln(phi) is finite, which
+  // leaves the score as it is (no score is -0: the prior ln(N_c / n) is not, no term is, and no
+  // sum of such values is), and not-a-number otherwise. So the used columns are added in order and
+  // the unused ones only checked for a non-finite ln(phi).
   bool any_nonfinite = false;
   for (std::size_t c = 0; c < classes; ++c) any_nonfinite |= nonfinite_[c] != 0;
   std::vector<std::size_t> used_nonfinite(any_nonfinite ? classes : 0, 0);

@@ -19,12 +19,12 @@ class MultinomialNaiveBayes : public TextNaiveBayes {
  private:
   // Vocabulary-word occurrences per class, in the order of class_ratio.
   static std::vector<std::int64_t> calculate_word_count(const ColumnTotals& totals, std::size_t classes);
-  void calculate_phi(const ColumnTotals& totals) override;
+  std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const override;
   void build_tables(const std::vector<double>& p, std::size_t classes) override;
   void add_terms(const std::vector<int>& x, std::vector<double>& scores) const override;
 
-  std::vector<double> log_phi_;          // [column * classes + class]
-  std::vector<std::size_t> nonfinite_;   // per class, the columns whose ln(phi) is not finite
+  std::vector<double> log_phi_;         // [column * classes + class]
+  std::vector<std::size_t> nonfinite_;  // per class, how many columns have a non-finite ln(phi)
 };
 
 }  // namespace tarnwick

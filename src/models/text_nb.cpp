@@ -38,12 +38,18 @@ void TextNaiveBayes::fit(const std::vector<std::string>& texts, const std::vecto
   Vocabulary vocab = build_vocab(documents, vocab_size_);
   ClassCounts ratio = calculate_class_ratio(labels);
   const ColumnTotals totals = column_totals(documents, labels, vocab, ratio);
+  // Every class gets every column, so the scoring tables come straight from these values; an
+  // impossible vocab_size fails here, before the model changes.
+  const std::vector<double> p = calculate_phi(totals, phi_denominators(totals, ratio), ratio.size());
+  prepared_ = false;
+  build_tables(p, ratio.size());
 
   n_ = n;
   vocab_ = std::move(vocab);
   class_ratio_ = std::move(ratio);
-  calculate_phi(totals);
-  prepared_ = false;
+  store_phi(p);
+  set_priors();
+  prepared_ = true;
 }
 
 TextNaiveBayes::ColumnTotals TextNaiveBayes::column_totals(const std::vector<Tokens>& documents,
@@ -74,15 +80,27 @@ TextNaiveBayes::ColumnTotals TextNaiveBayes::column_totals(const std::vector<Tok
   return totals;
 }
 
-void TextNaiveBayes::fill_phi(const ColumnTotals& totals, const std::vector<std::int64_t>& denominators) {
+std::vector<double> TextNaiveBayes::calculate_phi(const ColumnTotals& totals,
+                                                  const std::vector<std::int64_t>& denominators,
+                                                  std::size_t classes) const {
+  const std::size_t width = std::size_t(vocab_size_);
+  std::vector<double> p(width * classes);
+  for (std::size_t c = 0; c < classes; ++c) {
+    const double denominator = double(denominators[c]);
+    for (std::size_t j = 0; j < width; ++j) p[j * classes + c] = double(totals.at(c, j) + 1) / denominator;
+  }
+  return p;
+}
+
+void TextNaiveBayes::store_phi(const std::vector<double>& p) {
+  const std::size_t classes = class_ratio_.size();
   std::size_t c = 0;
   for (const auto& entry : class_ratio_) {
     const std::string& label = entry.first;
-    const double denominator = double(denominators[c]);
     // Columns ascend within a label, so each entry goes in (or is overwritten) next to the last one.
     auto at = phi_.lower_bound(LabelIndex{label, 0});
     for (int j = 0; j < vocab_size_; ++j) {
-      const double value = double(totals.at(c, std::size_t(j)) + 1) / denominator;
+      const double value = p[std::size_t(j) * classes + c];
       if (at != phi_.end() && at->first.second == j && at->first.first == label) {
         at->second = value;
         ++at;
@@ -94,18 +112,24 @@ void TextNaiveBayes::fill_phi(const ColumnTotals& totals, const std::vector<std:
   }
 }
 
+void TextNaiveBayes::set_priors() {
+  labels_.clear();
+  log_prior_.clear();
+  for (const auto& [label, count] : class_ratio_) {
+    labels_.push_back(&label);
+    log_prior_.push_back(std::log(double(count) / double(n_)));
+  }
+}
+
 void TextNaiveBayes::prepare() {
   if (prepared_) return;
   const std::size_t classes = class_ratio_.size();
   const std::size_t width = std::size_t(vocab_size_);
-  std::vector<const std::string*> labels;
-  std::vector<double> log_prior;
   std::vector<double> p(width * classes, 0.0);
   std::vector<LabelIndex> missing;
   std::size_t c = 0;
-  for (const auto& [label, count] : class_ratio_) {
-    labels.push_back(&label);
-    log_prior.push_back(std::log(double(count) / double(n_)));
+  for (const auto& entry : class_ratio_) {
+    const std::string& label = entry.first;
     auto at = phi_.lower_bound(LabelIndex{label, 0});
     for (std::size_t j = 0; j < width; ++j) {
       if (at != phi_.end() && at->first.second == int(j) && at->first.first == label) {
@@ -119,19 +143,18 @@ void TextNaiveBayes::prepare() {
   }
   build_tables(p, classes);
   for (LabelIndex& key : missing) phi_.emplace(std::move(key), 0.0);
-  labels_ = std::move(labels);
-  log_prior_ = std::move(log_prior);
+  set_priors();
   prepared_ = true;
 }
 
 std::string TextNaiveBayes::predict_one(const std::string& text) {
   check_vocab_size("predict_one");
   if (class_ratio_.empty()) return std::string();
+  prepare();
   // One text, so one row; vectorize takes its rows' words from the documents.
   std::vector<Tokens> documents;
   documents.push_back(tokenize(text));
   const FeatureMatrix x = vectorize(std::vector<std::string>(1), vocab_size_, documents, vocab_, counts_);
-  prepare();
   std::vector<double> scores = log_prior_;
   add_terms(x[0], scores);
   double best = -std::numeric_limits<double>::infinity();

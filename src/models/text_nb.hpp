@@ -61,11 +61,8 @@ class TextNaiveBayes {
     std::int64_t at(std::size_t c, std::size_t j) const { return j < width ? counts[c * width + j] : 0; }
   };
 
-  // Fills phi from the totals of the last fit.
-  virtual void calculate_phi(const ColumnTotals& totals) = 0;
-  // phi (c, j) = (count + 1) / denominators[c] for every class and every column below vocab_size,
-  // both integers converted to double before the division.
-  void fill_phi(const ColumnTotals& totals, const std::vector<std::int64_t>& denominators);
+  // Per class, in the order of ratio, the denominator of its phi values.
+  virtual std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const = 0;
 
   // Builds what scoring reads from p, the phi value of every column and class ([column * classes +
   // class], 0 where the model lacks the entry).
@@ -80,8 +77,15 @@ class TextNaiveBayes {
   void check_vocab_size(const char* method) const;
   ColumnTotals column_totals(const std::vector<Tokens>& documents, const std::vector<std::string>& labels,
                              const Vocabulary& vocab, const ClassCounts& ratio) const;
-  // Log priors and the scoring tables, computed once after each fit or load; adds the missing phi
-  // entries that the first prediction reads.
+  // phi (c, j) = (count + 1) / denominators[c] for every class and every column below vocab_size,
+  // both integers converted to double before the division; [column * classes + class].
+  std::vector<double> calculate_phi(const ColumnTotals& totals, const std::vector<std::int64_t>& denominators,
+                                    std::size_t classes) const;
+  // Writes those values into phi, inserting or overwriting.
+  void store_phi(const std::vector<double>& p);
+  void set_priors();
+  // After a load: the log priors and the scoring tables from the loaded fields, computed once;
+  // adds the missing phi entries that the first prediction reads.
   void prepare();
 
   int vocab_size_;

@@ -336,7 +336,7 @@ def test_quote_in_label_refused_before_the_file_is_touched(cls, tmp_path):
 # ---------------------------------------------------------------- peers
 
 def corpus(rng, n, classes, words):
-    """Texts whose word frequencies lean towards a class-specific part of the word list."""
+    """Texts whose word frequencies lean towards each class's own share of the word list."""
     texts, labels = [], []
     for _ in range(n):
         c = rng.randrange(classes)
