@@ -38,8 +38,8 @@ void TextNaiveBayes::fit(const std::vector<std::string>& texts, const std::vecto
   Vocabulary vocab = build_vocab(documents, vocab_size_);
   ClassCounts ratio = calculate_class_ratio(labels);
   const ColumnTotals totals = column_totals(documents, labels, vocab, ratio);
-  // Every class gets every column, so the scoring tables come straight from these values; an
-  // impossible vocab_size fails here, before the model changes.
+  // Every class gets every column, so the scoring tables come straight from these values; a
+  // vocab_size too large for memory fails here (MemoryError), before the model changes.
   const std::vector<double> p = calculate_phi(totals, phi_denominators(totals, ratio), ratio.size());
   prepared_ = false;
   build_tables(p, ratio.size());
