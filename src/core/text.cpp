@@ -1,0 +1,94 @@
+#include "core/text.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+// ASCII only: the bytes of a non-ASCII character are never letters, whatever the locale.
+bool is_letter(unsigned char b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; }
+
+}  // namespace
+
+Tokens tokenize(std::string_view text) {
+  // Counted first, so that the tokens are built in place and never moved.
+  std::size_t starts = 0;
+  bool in_word = false;
+  for (const char ch : text) {
+    const bool letter = is_letter(static_cast<unsigned char>(ch));
+    starts += letter && !in_word;
+    in_word = letter;
+  }
+  Tokens tokens;
+  tokens.reserve(starts);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && !is_letter(static_cast<unsigned char>(text[i]))) ++i;
+    const std::size_t begin = i;
+    while (i < text.size() && is_letter(static_cast<unsigned char>(text[i]))) ++i;
+    if (i == begin) break;
+    std::string& word = tokens.emplace_back(text.substr(begin, i - begin));
+    for (char& ch : word) ch = char(ch | 0x20);
+  }
+  return tokens;
+}
+
+Vocabulary build_vocab(const std::vector<Tokens>& documents, int max_size) {
+  std::unordered_map<std::string_view, std::size_t> counts;
+  for (const Tokens& document : documents) {
+    for (const std::string& token : document) ++counts[token];
+  }
+  std::vector<std::pair<std::string_view, std::size_t>> words(counts.begin(), counts.end());
+  const std::size_t m = max_size <= 0 ? 0 : std::min(words.size(), std::size_t(max_size));
+  // A total order (count, then word), so the cut at m and the numbering never depend on the hash
+  // table's order.
+  std::partial_sort(words.begin(), words.begin() + std::ptrdiff_t(m), words.end(), [](const auto& a, const auto& b) {
+    return a.second != b.second ? a.second > b.second : a.first < b.first;
+  });
+  Vocabulary vocab;
+  vocab.reserve(m);
+  for (std::size_t i = 0; i < m; ++i) vocab.emplace(std::string(words[i].first), int(i));
+  return vocab;
+}
+
+FeatureMatrix vectorize(const std::vector<std::string>& texts, int vocab_size, const std::vector<Tokens>& documents,
+                        const Vocabulary& vocab, bool counts) {
+  if (vocab_size < 0) {
+    throw std::length_error("vectorize: vocab_size is " + std::to_string(vocab_size) +
+                            "; a vector cannot have a negative size");
+  }
+  if (documents.size() < texts.size()) {
+    throw std::invalid_argument("vectorize: " + std::to_string(texts.size()) + " texts but only " +
+                                std::to_string(documents.size()) + " tokenized documents");
+  }
+  FeatureMatrix rows(texts.size(), std::vector<int>(std::size_t(vocab_size), 0));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::vector<int>& row = rows[i];
+    for (const std::string& token : documents[i]) {
+      const auto it = vocab.find(token);
+      if (it == vocab.end()) continue;
+      const int k = it->second;
+      if (k < 0 || k >= vocab_size) {
+        throw std::invalid_argument("vectorize: the word \"" + it->first + "\" has column " + std::to_string(k) +
+                                    ", outside a row of " + std::to_string(vocab_size));
+      }
+      if (counts) {
+        ++row[std::size_t(k)];
+      } else {
+        row[std::size_t(k)] = 1;
+      }
+    }
+  }
+  return rows;
+}
+
+ClassCounts calculate_class_ratio(const std::vector<std::string>& labels) {
+  ClassCounts ratio;
+  for (const std::string& label : labels) ++ratio[label];
+  return ratio;
+}
+
+}  // namespace tarnwick

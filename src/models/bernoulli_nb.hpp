@@ -1,0 +1,28 @@
+// Bernoulli naive Bayes over raw texts: a text is the set of vocabulary words it holds, phi (c, j)
+// = (texts of class c holding word j + 1) / (texts of c + 2), and a text scores
+// ln(N_c / n) + sum over every column j of ln(pow(1 - p, 1 - x_j) * pow(p, x_j)), absent words
+// included. Shares its file format ("bernoulli_nb.json") with MultinomialNaiveBayes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "models/text_nb.hpp"
+
+namespace tarnwick {
+
+class BernoulliNaiveBayes : public TextNaiveBayes {
+ public:
+  explicit BernoulliNaiveBayes(int vocab_size = 1000);
+
+ private:
+  std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const override;
+  void build_tables(const std::vector<double>& p, std::size_t classes) override;
+  void add_terms(const std::vector<int>& x, std::vector<double>& scores) const override;
+
+  // The column terms for an absent and a present word, [(2 * column + present) * classes + class].
+  std::vector<double> terms_;
+};
+
+}  // namespace tarnwick

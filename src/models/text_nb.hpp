@@ -1,0 +1,103 @@
+// The common part of the two text classifiers (Bernoulli over word presence, multinomial over word
+// counts): raw texts and string labels in; a vocabulary of at most vocab_size words, per class a
+// count, per class and column (0 .. vocab_size-1) a smoothed probability phi; one file format.
+// A text is scored over the columns in ascending order; ties go to the smaller label.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/text.hpp"
+
+namespace tarnwick {
+
+class TextNaiveBayes {
+ public:
+  using LabelIndex = std::pair<std::string, int>;  // (label, column)
+
+  virtual ~TextNaiveBayes() = default;
+
+  // Labels at least as many as the texts (labels beyond the texts count in n and class_ratio
+  // only); vocab_size at least 0. Replaces n, the vocabulary and the class counts, and overwrites
+  // the phi entries of the classes it sees: entries of other classes stay, unused. Nothing changes
+  // when the arguments are refused.
+  void fit(const std::vector<std::string>& texts, const std::vector<std::string>& labels);
+
+  // The class of highest score, the smaller label among equal scores, "" when there is no class or
+  // no score above -inf (a not-a-number score never wins). A phi entry that scoring reads but the
+  // model lacks counts as 0 and is added as 0 by the first prediction, so a later save writes it.
+  std::string predict_one(const std::string& text);
+  std::vector<std::string> predict(const std::vector<std::string>& texts);
+  // Percentage of texts predicted right, over the number of labels given (at least one per text).
+  double accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels);
+
+  // {"vocab_size":V,"n":N,"vocab":{...},"class_ratio":{...},"phi":{"label|j":p,...}}, the vocabulary
+  // in column order; a label holding '"' raises before the file is touched.
+  void save(const std::string& path) const;
+  // All or nothing: on any error the model is left as it was. Every vocabulary column must lie
+  // below the file's vocab_size.
+  void load(const std::string& path);
+
+  int vocab_size() const { return vocab_size_; }
+  int n() const { return n_; }
+  const Vocabulary& vocab() const { return vocab_; }
+  const ClassCounts& class_ratio() const { return class_ratio_; }
+  const std::map<LabelIndex, double>& phi() const { return phi_; }
+
+ protected:
+  // name prefixes messages ("BernoulliNaiveBayes"); counts selects count rows over presence rows.
+  TextNaiveBayes(std::string name, int vocab_size, bool counts);
+
+  // What the training rows of each class add up to in each column, without the rows themselves:
+  // classes in the order of class_ratio, columns 0 .. width-1 (the vocabulary's words; columns from
+  // width up to vocab_size hold no word and count 0).
+  struct ColumnTotals {
+    std::size_t width = 0;
+    std::vector<std::int64_t> counts;  // [class * width + column]
+    std::int64_t at(std::size_t c, std::size_t j) const { return j < width ? counts[c * width + j] : 0; }
+  };
+
+  // Per class, in the order of ratio, the denominator of its phi values.
+  virtual std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const = 0;
+
+  // Builds what scoring reads from p, the phi value of every column and class ([column * classes +
+  // class], 0 where the model lacks the entry).
+  virtual void build_tables(const std::vector<double>& p, std::size_t classes) = 0;
+  // Adds, in column order, the term of every column of the row x (vocab_size wide) to each class's
+  // score; scores come in holding the log priors.
+  virtual void add_terms(const std::vector<int>& x, std::vector<double>& scores) const = 0;
+
+  const std::string name_;
+
+ private:
+  void check_vocab_size(const char* method) const;
+  ColumnTotals column_totals(const std::vector<Tokens>& documents, const std::vector<std::string>& labels,
+                             const Vocabulary& vocab, const ClassCounts& ratio) const;
+  // phi (c, j) = (count + 1) / denominators[c] for every class and every column below vocab_size,
+  // both integers converted to double before the division; [column * classes + class].
+  std::vector<double> calculate_phi(const ColumnTotals& totals, const std::vector<std::int64_t>& denominators,
+                                    std::size_t classes) const;
+  // Writes those values into phi, inserting or overwriting.
+  void store_phi(const std::vector<double>& p);
+  void set_priors();
+  // After a load: the log priors and the scoring tables from the loaded fields, computed once;
+  // adds the missing phi entries that the first prediction reads.
+  void prepare();
+
+  int vocab_size_;
+  int n_ = 0;
+  Vocabulary vocab_;
+  ClassCounts class_ratio_;
+  std::map<LabelIndex, double> phi_;
+  const bool counts_;
+
+  bool prepared_ = false;
+  std::vector<const std::string*> labels_;  // the keys of class_ratio_
+  std::vector<double> log_prior_;
+};
+
+}  // namespace tarnwick
