@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/check.hpp"
 #include "core/distance.hpp"
@@ -17,9 +20,13 @@ namespace {
 constexpr std::size_t kLanes = 8;        // doubles per vector
 constexpr std::size_t kGroup = 16;       // points per group: two vectors
 constexpr std::size_t kQueryBlock = 4;   // queries measured together against one group
+constexpr std::size_t kBatch = 64;       // queries whose heaps are kept while the groups go by
+constexpr std::size_t kChunkBytes = 256 * 1024;
 
 using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
 using LaneBits = long long __attribute__((vector_size(kLanes * sizeof(double))));
+// The same lanes at any double's address, for loads and stores straight from and to the arrays.
+using LanesAt = double __attribute__((vector_size(kLanes * sizeof(double)), aligned(sizeof(double)), may_alias));
 
 KNN::Metric metric_kind(const std::string& metric) {
   if (metric == "manhattan") return KNN::Metric::manhattan;
@@ -31,18 +38,19 @@ void check_k(const std::string& context, int k) {
   if (k < 1) throw std::invalid_argument(context + ": k must be at least 1, got " + std::to_string(k));
 }
 
-// For QB queries and one group of points: the Euclidean sums of squares, the Manhattan sums, or
-// the cosine dot products. Each lane is one point, so every sum still runs over the features in
-// ascending order from 0.0, exactly as the one-pair distances add them.
+// For QB queries and one group of points, the keys the heaps compare: the Euclidean sums of
+// squares (the distance is their square root), the Manhattan sums, or the cosine distances. Each
+// lane is one point, so every sum still runs over the features in ascending order from 0.0,
+// exactly as the one-pair distances add them.
 template <KNN::Metric M, std::size_t QB>
 __attribute__((target_clones("avx512f", "avx2", "default")))
-void group_sums(const double* group, std::size_t dim, const double* const* queries, double (*out)[kGroup]) {
+void group_keys(const double* group, std::size_t dim, const double* const* queries, const double* query_roots,
+                const double* point_roots, double (*keys)[kGroup]) {
   Lanes acc[QB][2];
   for (std::size_t a = 0; a < QB; ++a) acc[a][0] = acc[a][1] = Lanes{};
   for (std::size_t f = 0; f < dim; ++f) {
-    Lanes t0, t1;
-    std::memcpy(&t0, group + f * kGroup, sizeof t0);
-    std::memcpy(&t1, group + f * kGroup + kLanes, sizeof t1);
+    const Lanes t0 = *reinterpret_cast<const LanesAt*>(group + f * kGroup);
+    const Lanes t1 = *reinterpret_cast<const LanesAt*>(group + f * kGroup + kLanes);
     for (std::size_t a = 0; a < QB; ++a) {
       const double b = queries[a][f];
       if constexpr (M == KNN::Metric::cosine) {
@@ -62,33 +70,69 @@ void group_sums(const double* group, std::size_t dim, const double* const* queri
     }
   }
   for (std::size_t a = 0; a < QB; ++a) {
-    std::memcpy(out[a], &acc[a][0], sizeof acc[a][0]);
-    std::memcpy(out[a] + kLanes, &acc[a][1], sizeof acc[a][1]);
+    if constexpr (M == KNN::Metric::cosine) {
+      // 1 - p / (sqrt(sb) * sqrt(sa)), grouped as the one-pair cosine groups it.
+      const Lanes r0 = *reinterpret_cast<const LanesAt*>(point_roots);
+      const Lanes r1 = *reinterpret_cast<const LanesAt*>(point_roots + kLanes);
+      acc[a][0] = 1 - acc[a][0] / (query_roots[a] * r0);
+      acc[a][1] = 1 - acc[a][1] / (query_roots[a] * r1);
+    }
+    *reinterpret_cast<LanesAt*>(keys[a]) = acc[a][0];
+    *reinterpret_cast<LanesAt*>(keys[a] + kLanes) = acc[a][1];
   }
 }
 
-// Offers the points of one group to a query's heap. keys are the Euclidean sums (the distance is
-// their square root) or the distances themselves; a point whose key is not below the farthest
-// held one cannot be strictly nearer, so a full heap turns the whole group away in one test.
-void offer_group(nearest::BoundedHeap& heap, const double* keys, std::size_t valid, int first, bool root) {
-  if (heap.full()) {
-    const double bound = heap.top().key;
-    bool any = false;
-    for (std::size_t l = 0; l < kGroup; ++l) any |= keys[l] < bound;
-    if (!any) return;
-  }
-  for (std::size_t l = 0; l < valid; ++l) {
-    const double key = keys[l];
-    if (heap.full() && !(key < heap.top().key)) continue;
-    heap.offer(root ? std::sqrt(key) : key, key, first + int(l));
-  }
+// Whether any key is below the bound: a point whose key is not below the farthest held one
+// cannot be strictly nearer, so most groups are turned away by this one test.
+bool any_below(const double* keys, double bound) {
+#if defined(__SSE2__)
+  const __m128d b = _mm_set1_pd(bound);
+  __m128d below = _mm_cmplt_pd(_mm_loadu_pd(keys), b);
+  for (std::size_t l = 2; l < kGroup; l += 2) below = _mm_or_pd(below, _mm_cmplt_pd(_mm_loadu_pd(keys + l), b));
+  return _mm_movemask_pd(below) != 0;
+#else
+  bool any = false;
+  for (std::size_t l = 0; l < kGroup; ++l) any |= keys[l] < bound;
+  return any;
+#endif
 }
 
+// Offers groups [g_begin, g_end) to the heaps of `count` queries (count <= QB).
 template <KNN::Metric M, std::size_t QB>
 void measure_groups(const std::vector<double>& groups, const std::vector<double>& root_norms, std::size_t n,
-                    std::size_t dim, const double* const* queries, std::size_t count,
-                    std::vector<nearest::BoundedHeap>& heaps) {
-  double query_roots[QB] = {};
+                    std::size_t dim, std::size_t g_begin, std::size_t g_end, const double* const* queries,
+                    const double* query_roots, std::size_t count, nearest::BoundedHeap* heaps) {
+  double keys[QB][kGroup];
+  const std::size_t stride = dim * kGroup;
+  for (std::size_t g = g_begin; g < g_end; ++g) {
+    const std::size_t first = g * kGroup;
+    const double* point_roots = M == KNN::Metric::cosine ? root_norms.data() + first : nullptr;
+    group_keys<M, QB>(groups.data() + g * stride, dim, queries, query_roots, point_roots, keys);
+    const std::size_t valid = std::min(kGroup, n - first);
+    for (std::size_t a = 0; a < count; ++a) {
+      nearest::BoundedHeap& heap = heaps[a];
+      // A heap still filling takes every point, whatever its key.
+      if (heap.full() && !any_below(keys[a], heap.top().key)) continue;
+      for (std::size_t l = 0; l < valid; ++l) {
+        const double key = keys[a][l];
+        if (heap.full() && !(key < heap.top().key)) continue;
+        heap.offer(M == KNN::Metric::euclidean ? std::sqrt(key) : key, key, int(first + l));
+      }
+    }
+  }
+}
+
+// Every query of a batch against every group. The groups are visited in chunks small enough to
+// stay in cache while all the batch's queries pass over them; each query still meets the points
+// in ascending index order, which is what its heap's tie rule relies on.
+template <KNN::Metric M>
+void measure_batch(const std::vector<double>& groups, const std::vector<double>& root_norms, std::size_t n,
+                   std::size_t dim, const DoubleVector* const* batch, std::size_t count,
+                   nearest::BoundedHeap* heaps) {
+  // Short blocks repeat the batch's first query so that the kernel always reads valid rows.
+  const double* queries[kBatch + kQueryBlock];
+  double query_roots[kBatch + kQueryBlock] = {};
+  for (std::size_t a = 0; a < kBatch + kQueryBlock; ++a) queries[a] = batch[a < count ? a : 0]->data();
   if constexpr (M == KNN::Metric::cosine) {
     for (std::size_t a = 0; a < count; ++a) {
       double sb = 0.0;
@@ -96,31 +140,19 @@ void measure_groups(const std::vector<double>& groups, const std::vector<double>
       query_roots[a] = std::sqrt(sb);
     }
   }
-  double sums[QB][kGroup];
-  const std::size_t stride = dim * kGroup;
-  for (std::size_t g = 0, first = 0; first < n; ++g, first += kGroup) {
-    group_sums<M, QB>(groups.data() + g * stride, dim, queries, sums);
-    const std::size_t valid = std::min(kGroup, n - first);
-    for (std::size_t a = 0; a < count; ++a) {
-      if constexpr (M == KNN::Metric::cosine) {
-        // 1 - p / (sqrt(sb) * sqrt(sa)), grouped as the one-pair cosine groups it.
-        for (std::size_t l = 0; l < kGroup; ++l) {
-          sums[a][l] = 1 - sums[a][l] / (query_roots[a] * root_norms[first + l]);
-        }
+  const std::size_t group_count = (n + kGroup - 1) / kGroup;
+  const std::size_t chunk = std::max<std::size_t>(1, kChunkBytes / (std::max<std::size_t>(dim, 1) * kGroup * sizeof(double)));
+  for (std::size_t g = 0; g < group_count; g += chunk) {
+    const std::size_t g_end = std::min(group_count, g + chunk);
+    for (std::size_t a = 0; a < count; a += kQueryBlock) {
+      const std::size_t block = std::min(kQueryBlock, count - a);
+      if (block == 1) {
+        measure_groups<M, 1>(groups, root_norms, n, dim, g, g_end, queries + a, query_roots + a, 1, heaps + a);
+      } else {
+        measure_groups<M, kQueryBlock>(groups, root_norms, n, dim, g, g_end, queries + a, query_roots + a, block,
+                                       heaps + a);
       }
-      offer_group(heaps[a], sums[a], valid, int(first), M == KNN::Metric::euclidean);
     }
-  }
-}
-
-template <KNN::Metric M>
-void measure_block(const std::vector<double>& groups, const std::vector<double>& root_norms, std::size_t n,
-                   std::size_t dim, const double* const* queries, std::size_t count,
-                   std::vector<nearest::BoundedHeap>& heaps) {
-  if (count == 1) {
-    measure_groups<M, 1>(groups, root_norms, n, dim, queries, count, heaps);
-  } else {
-    measure_groups<M, kQueryBlock>(groups, root_norms, n, dim, queries, count, heaps);
   }
 }
 
@@ -184,18 +216,15 @@ void KNN::check_queries(const char* fn, const DoubleMatrix& queries) const {
   }
 }
 
-void KNN::predict_block(const DoubleVector* const* queries, std::size_t count, std::string* out,
+void KNN::predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,
                         std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch) const {
   for (std::size_t a = 0; a < count; ++a) heaps[a].clear();
   const std::size_t n = x_train_.size();
   if (blocked_) {
-    // Short blocks repeat their first query so that the kernel always reads valid rows.
-    const double* data[kQueryBlock];
-    for (std::size_t a = 0; a < kQueryBlock; ++a) data[a] = queries[a < count ? a : 0]->data();
     switch (kind_) {
-      case Metric::euclidean: measure_block<Metric::euclidean>(groups_, root_norms_, n, dim_, data, count, heaps); break;
-      case Metric::manhattan: measure_block<Metric::manhattan>(groups_, root_norms_, n, dim_, data, count, heaps); break;
-      case Metric::cosine: measure_block<Metric::cosine>(groups_, root_norms_, n, dim_, data, count, heaps); break;
+      case Metric::euclidean: measure_batch<Metric::euclidean>(groups_, root_norms_, n, dim_, queries, count, heaps.data()); break;
+      case Metric::manhattan: measure_batch<Metric::manhattan>(groups_, root_norms_, n, dim_, queries, count, heaps.data()); break;
+      case Metric::cosine: measure_batch<Metric::cosine>(groups_, root_norms_, n, dim_, queries, count, heaps.data()); break;
     }
   } else {
     for (std::size_t a = 0; a < count; ++a) {
@@ -217,20 +246,21 @@ std::string KNN::predict_one(const DoubleVector& x) const {
   std::vector<int> scratch;
   const DoubleVector* query = &x;
   std::string label;
-  predict_block(&query, 1, &label, heaps, scratch);
+  predict_batch(&query, 1, &label, heaps, scratch);
   return label;
 }
 
 std::vector<std::string> KNN::predict(const DoubleMatrix& x_test) const {
   check_queries("KNN.predict", x_test);
   std::vector<std::string> labels(x_test.size());
-  std::vector<nearest::BoundedHeap> heaps(kQueryBlock, nearest::BoundedHeap(k_, x_train_.size()));
+  const std::size_t batch = std::min(kBatch, x_test.size());
+  std::vector<nearest::BoundedHeap> heaps(batch, nearest::BoundedHeap(k_, x_train_.size()));
   std::vector<int> scratch;
-  const DoubleVector* block[kQueryBlock];
-  for (std::size_t first = 0; first < x_test.size(); first += kQueryBlock) {
-    const std::size_t count = std::min(kQueryBlock, x_test.size() - first);
-    for (std::size_t a = 0; a < count; ++a) block[a] = &x_test[first + a];
-    predict_block(block, count, labels.data() + first, heaps, scratch);
+  const DoubleVector* rows[kBatch];
+  for (std::size_t first = 0; first < x_test.size(); first += kBatch) {
+    const std::size_t count = std::min(kBatch, x_test.size() - first);
+    for (std::size_t a = 0; a < count; ++a) rows[a] = &x_test[first + a];
+    predict_batch(rows, count, labels.data() + first, heaps, scratch);
   }
   return labels;
 }

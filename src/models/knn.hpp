@@ -41,8 +41,8 @@ class KNN {
 
  private:
   void check_queries(const char* fn, const DoubleMatrix& queries) const;
-  // Predicts queries[first .. first + count) into out, count at most the query block of the kernel.
-  void predict_block(const DoubleVector* const* queries, std::size_t count, std::string* out,
+  // Predicts the count queries (at most one batch) into out.
+  void predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,
                      std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch) const;
 
   int k_;
