@@ -35,40 +35,43 @@ void GaussianNaiveBayes::fit(const DoubleMatrix& x, const std::vector<std::strin
   }
   n_ = check::count32(fn, y.size(), "y");
 
-  std::map<std::string, int> ratio;
-  for (const std::string& label : y) ++ratio[label];
-  class_ratio_ = std::move(ratio);
-  int counter = 0;
-  for (const std::string& label : y) {
-    if (class_numbering_.try_emplace(label, counter).second) ++counter;
-  }
-  calculate_moments(x, y, features);
-  prepared_ = false;
-}
-
-void GaussianNaiveBayes::calculate_moments(const DoubleMatrix& x, const std::vector<std::string>& y,
-                                           std::size_t features) {
-  // Classes numbered by first appearance among the rows, so each row finds its sums by one hash
-  // look-up rather than one per feature.
+  // Classes by first appearance: one hash look-up per label gives the counts, the new class
+  // numbers and each row's sums, in place of an ordered-map search per label and per use.
   std::unordered_map<std::string_view, std::size_t> id_of;
   std::vector<const std::string*> label_of;
-  std::vector<double> count_of;
+  std::vector<int> count_of;
   std::vector<std::size_t> row_class(x.size());
-  for (std::size_t i = 0; i < x.size(); ++i) {
+  for (std::size_t i = 0; i < y.size(); ++i) {
     const auto [it, added] = id_of.try_emplace(y[i], label_of.size());
     if (added) {
       label_of.push_back(&y[i]);
-      count_of.push_back(double(class_ratio_.at(y[i])));
+      count_of.push_back(0);
     }
-    row_class[i] = it->second;
+    ++count_of[it->second];
+    if (i < x.size()) row_class[i] = it->second;
   }
+  class_ratio_.clear();
+  for (std::size_t c = 0; c < label_of.size(); ++c) class_ratio_.emplace(*label_of[c], count_of[c]);
+  int counter = 0;
+  for (const std::string* label : label_of) {
+    if (class_numbering_.try_emplace(*label, counter).second) ++counter;
+  }
+  calculate_moments(x, row_class, label_of, count_of, features);
+  prepared_ = false;
+}
 
+void GaussianNaiveBayes::calculate_moments(const DoubleMatrix& x, const std::vector<std::size_t>& row_class,
+                                           const std::vector<const std::string*>& label_of,
+                                           const std::vector<int>& count_of, std::size_t features) {
   // Each class and feature has its own two sums, and each receives its terms in row order, divided
   // by the class count before they are added.
-  std::vector<double> sums(label_of.size() * features, 0.0), squares(label_of.size() * features, 0.0);
+  const std::size_t classes = label_of.size();
+  std::vector<double> sums(classes * features, 0.0), squares(classes * features, 0.0);
+  std::vector<bool> has_rows(classes, false);
   for (std::size_t i = 0; i < x.size(); ++i) {
     const std::size_t c = row_class[i];
-    const double count = count_of[c];
+    has_rows[c] = true;
+    const double count = double(count_of[c]);
     const double* row = x[i].data();
     double* s = sums.data() + c * features;
     double* q = squares.data() + c * features;
@@ -77,7 +80,8 @@ void GaussianNaiveBayes::calculate_moments(const DoubleMatrix& x, const std::vec
       q[j] += row[j] * row[j] / count;
     }
   }
-  for (std::size_t c = 0; c < label_of.size(); ++c) {
+  for (std::size_t c = 0; c < classes; ++c) {
+    if (!has_rows[c]) continue;  // a label past the last row has a count but no statistics
     for (std::size_t j = 0; j < features; ++j) {
       const LabelIndex key{*label_of[c], int(j)};
       const double m = mean_.insert_or_assign(key, sums[c * features + j]).first->second;
@@ -122,24 +126,28 @@ std::string GaussianNaiveBayes::predict_one(const DoubleVector& x) {
   if (class_numbering_.empty()) return std::string();
   prepare(x.size());
   static const double log_floor = std::log(kDensityFloor);
-  const std::size_t width = x.size();
-  scratch_.resize(width);
+  const std::size_t width = x.size(), classes = labels_.size();
+  scratch_.resize(classes * width);
   double* t = scratch_.data();
-  double best = -std::numeric_limits<double>::infinity();
-  const std::string* answer = nullptr;
-  for (std::size_t c = 0; c < labels_.size(); ++c) {
+  // The exponents of every class first, in one loop that vectorises; then one exp call each.
+  for (std::size_t c = 0; c < classes; ++c) {
     const double* mu = mu_.data() + c * width_;
     const double* two_v = two_v_.data() + c * width_;
-    const double* coefficient = coefficient_.data() + c * width_;
-    // The exponents first, in a loop of their own that vectorises; exp and log stay one call each.
+    double* tc = t + c * width;
     for (std::size_t j = 0; j < width; ++j) {
       const double d = x[j] - mu[j];
-      t[j] = (-d * d) / two_v[j];
+      tc[j] = (-d * d) / two_v[j];
     }
-    for (std::size_t j = 0; j < width; ++j) t[j] = std::exp(t[j]);
+  }
+  for (std::size_t i = 0; i < classes * width; ++i) t[i] = std::exp(t[i]);
+  double best = -std::numeric_limits<double>::infinity();
+  const std::string* answer = nullptr;
+  for (std::size_t c = 0; c < classes; ++c) {
+    const double* coefficient = coefficient_.data() + c * width_;
+    const double* tc = t + c * width;
     double score = log_prior_[c];
     for (std::size_t j = 0; j < width; ++j) {
-      const double density = t[j] * coefficient[j];
+      const double density = tc[j] * coefficient[j];
       score += density < kDensityFloor ? log_floor : std::log(density);
     }
     if (score > best) {

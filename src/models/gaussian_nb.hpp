@@ -42,8 +42,11 @@ class GaussianNaiveBayes {
   const std::map<LabelIndex, double>& variance() const { return variance_; }
 
  private:
-  // Per-class sums of x / n_c and x * x / n_c over the rows, then mean and variance from them.
-  void calculate_moments(const DoubleMatrix& x, const std::vector<std::string>& y, std::size_t features);
+  // Per-class sums of x / n_c and x * x / n_c over the rows, then mean and variance from them;
+  // classes are numbered 0.. by first appearance in row_class, label_of and count_of.
+  void calculate_moments(const DoubleMatrix& x, const std::vector<std::size_t>& row_class,
+                         const std::vector<const std::string*>& label_of, const std::vector<int>& count_of,
+                         std::size_t features);
   // Makes the dense tables cover queries of `width` components, adding missing entries as 0.
   void prepare(std::size_t width);
 

@@ -1,6 +1,7 @@
 #include "models/kdtree.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -14,9 +15,14 @@ namespace tarnwick {
 
 namespace {
 
-// Ascending by coordinate. A not-a-number coordinate sorts after every number: the comparison
-// must stay a strict weak order, or the partition could run past the points it is given.
-bool coordinate_before(double a, double b) { return a < b || (!std::isnan(a) && std::isnan(b)); }
+// A coordinate as an integer that orders like it: ascending numbers, -0 just before +0 (which
+// compare equal, so either order is an order an unstable sort may leave), and every not-a-number
+// after all numbers, so that the selection always sees a strict weak order.
+long long coordinate_order(double v) {
+  if (std::isnan(v)) return std::numeric_limits<long long>::max();
+  const auto bits = std::bit_cast<long long>(v);
+  return bits < 0 ? bits ^ std::numeric_limits<long long>::max() : bits;
+}
 
 std::string count_text(std::size_t n) { return std::to_string(n); }
 
@@ -53,7 +59,8 @@ KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std
   for (std::size_t i = 0; i < n; ++i) std::copy(rows[i].begin(), rows[i].end(), flat.begin() + i * longest);
   std::vector<int> order(n);
   std::iota(order.begin(), order.end(), 0);
-  next.construct(order, flat, 0, n, 0);
+  std::vector<std::pair<long long, int>> keyed(n);
+  next.construct(order, keyed, flat, 0, n, 0);
 
   next.points_.resize(n * longest);
   next.index_ = order;
@@ -68,21 +75,22 @@ KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std
   return next;
 }
 
-void KDTree::construct(std::vector<int>& order, const std::vector<double>& flat, std::size_t lo, std::size_t hi,
-                       int axis) const {
+void KDTree::construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
+                       const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis) const {
   if (hi - lo <= 1) return;
   // Only the split matters, not the order within each side, so a selection does the work of the
   // sort: the lower median lands at mid with every point before it not after it on this axis.
   const std::size_t mid = lo + (hi - lo - 1) / 2;
-  const double* coord = flat.data() + axis;
-  const std::size_t stride = stride_;
-  std::nth_element(order.begin() + std::ptrdiff_t(lo), order.begin() + std::ptrdiff_t(mid),
-                   order.begin() + std::ptrdiff_t(hi), [&](int a, int b) {
-                     return coordinate_before(coord[std::size_t(a) * stride], coord[std::size_t(b) * stride]);
-                   });
+  const auto first = keyed.begin() + std::ptrdiff_t(lo), last = keyed.begin() + std::ptrdiff_t(hi);
+  for (std::size_t p = lo; p < hi; ++p) {
+    keyed[p] = {coordinate_order(flat[std::size_t(order[p]) * stride_ + std::size_t(axis)]), order[p]};
+  }
+  std::nth_element(first, keyed.begin() + std::ptrdiff_t(mid), last,
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t p = lo; p < hi; ++p) order[p] = keyed[p].second;
   const int next = (axis + 1) % dimension_;
-  construct(order, flat, lo, mid, next);
-  construct(order, flat, mid + 1, hi, next);
+  construct(order, keyed, flat, lo, mid, next);
+  construct(order, keyed, flat, mid + 1, hi, next);
 }
 
 void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const {

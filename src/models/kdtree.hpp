@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/types.hpp"
@@ -39,8 +40,8 @@ class KDTree {
  private:
   static KDTree build(const std::string& context, DoubleMatrix x, std::vector<std::string> y);
   // Arranges order[lo, hi) into the subtree over those points.
-  void construct(std::vector<int>& order, const std::vector<double>& flat, std::size_t lo, std::size_t hi,
-                 int axis) const;
+  void construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
+                 const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis) const;
   void search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const;
 
   std::vector<std::string> y_train_;

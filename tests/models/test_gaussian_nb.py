@@ -170,6 +170,16 @@ def test_fit_limits():
     assert model.predict_one([1.9, 0.0]) == "b"
 
 
+def test_labels_past_the_last_row_count_but_have_no_statistics(tmp_path):
+    x, y = [[1.0], [2.0], [4.0]], ["a", "b", "a", "c", "b"]
+    model, ref = _cpp.GaussianNaiveBayes(), RefGNB()
+    model.fit(x, y)
+    ref.fit(x, y)
+    assert saved(model, tmp_path) == ref.text()
+    assert '"mean":{"a|0":2.5,"b|0":1}' in ref.text()  # b counts 2 but has one row
+    assert model.predict([[1.5], [2.5], [30.0]]) == [ref.predict_one(q) for q in [[1.5], [2.5], [30.0]]]
+
+
 def test_agrees_with_scikit_learn_on_separated_classes():
     naive_bayes = pytest.importorskip("sklearn.naive_bayes")
     np = pytest.importorskip("numpy")
