@@ -109,6 +109,23 @@ def test_knn_matches_reference_on_ties(metric, k, ragged):
     assert [model.predict_one(q) for q in queries] == expected
 
 
+@pytest.mark.parametrize("metric", ["euclidean", "manhattan", "cosine", "kdtree"])
+def test_sums_run_in_index_order(metric):
+    # The same components in reverse order: the two distances differ only by the rounding of the
+    # sum's order, so the nearer one (or the tie, kept by the earlier point) shows that order.
+    rng = random.Random(metric)
+    flips = 0
+    for _ in range(150):
+        u, v, w = (rng.uniform(0.1, 10) for _ in range(3))
+        x, q = [[u, v, w], [w, v, u]], [1.0] * 3 if metric == "cosine" else [0.0] * 3
+        y = ["first", "second"]
+        model = fitted(_cpp.KDTree, x, y) if metric == "kdtree" else fitted(_cpp.KNN, x, y, k=1, metric=metric)
+        expected = ref_kdtree(x, y, q, 1) if metric == "kdtree" else ref_knn(x, y, q, 1, metric)
+        assert model.predict_one(q) == expected
+        flips += expected == "second"
+    assert flips > 5  # the rounding did decide some of them
+
+
 def test_knn_vote_and_tie_rules():
     knn = fitted(_cpp.KNN, [[0], [1], [2], [3]], ["b", "a", "b", "a"], k=4)
     assert knn.predict_one([0]) == "a"  # two votes each: the smaller label
