@@ -131,11 +131,10 @@ def test_knn_vote_and_tie_rules():
     assert knn.predict_one([0]) == "a"  # two votes each: the smaller label
     knn = fitted(_cpp.KNN, [[0], [1]], ["a", "B"], k=2)
     assert knn.predict_one([0]) == "B"  # byte order: "B" before "a"
-    # Points 1 and 2 are both at distance 1 from the query and compete for the last place.
-    knn = fitted(_cpp.KNN, [[0], [1], [-1], [5]], ["x", "y", "z", "z"], k=2)
-    assert knn.predict_one([0]) == "x"
-    knn = fitted(_cpp.KNN, [[0], [-1], [1], [5]], ["x", "z", "y", "y"], k=2)
-    assert knn.predict_one([0]) == "x"
+    # Points 1 and 2 are both at distance 1 and compete for the last place: point 1 keeps it, on
+    # either side of the query, and its label wins the one-to-one vote against "m".
+    for x in ([[0], [1], [-1], [5]], [[0], [-1], [1], [5]]):
+        assert fitted(_cpp.KNN, x, ["m", "b", "a", "a"], k=2).predict_one([0]) == "b"
     # k above the number of points: all vote.
     assert fitted(_cpp.KNN, [[0], [9], [9.5]], ["a", "b", "b"], k=10).predict_one([0]) == "b"
 
@@ -183,7 +182,8 @@ def test_kdtree_split_and_pruning_rules():
     tree = fitted(_cpp.KDTree, x, y)
     for q in [0.0, 1.5, 2.0, 2.6, 3.5, 9.0]:
         assert [tree.predict_one([q], k) for k in [1, 2, 3, 4]] == [ref_kdtree(x, y, [q], k) for k in [1, 2, 3, 4]]
-    # From 2.6 with k = 4: 2, 3 and 4 are held when the plane at 2 comes up at distance 0.6 < 1.4.
+    # From 2.6 with k = 4: 2, 3 and 4 are held, at most 1.4 away, when the plane at 2 comes up 0.6
+    # away, so 1 is visited too and all four vote: "a".
     assert tree.predict_one([2.6], 4) == "a"
     # 0, 5, 6 with query 2, k = 3: 5 and 0 are found, 6 lies beyond a plane at distance 3 = the
     # bound; one vote each and "x" wins.
@@ -345,6 +345,9 @@ def test_quotes_cannot_be_saved_and_the_file_is_untouched(family, tmp_path):
     path.write_text("old")
     with pytest.raises(ValueError, match="double-quote"):
         model.save(str(path))
+    assert path.read_text() == "old"
+    with pytest.raises(ValueError, match="double-quote"):
+        _cpp.KNN(3, 'l"2').save(str(path))
     assert path.read_text() == "old"
 
 
