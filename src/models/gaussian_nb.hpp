@@ -1,8 +1,7 @@
 // Gaussian naive Bayes: X is (n_samples, n_features), one label per row; per class and feature a
-// mean and a population variance, and a prediction scores each class by its log prior plus the log
-// densities (variances floored at 1e-10, densities at 1e-300), ties going to the smaller label.
-// Reading a table entry a query needs but the model lacks adds it as 0, so predictions may change
-// the tables a later save writes. Saves itself as "gaussian_nb.json".
+// mean and population variance; a class scores its log prior plus log densities (variance floor
+// 1e-10, density floor 1e-300), ties to the smaller label. A table entry a query needs but the
+// model lacks is added as 0, so predictions change what save writes. "gaussian_nb.json".
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,7 @@
 // Nearest-neighbour classifier over a k-d tree: X is (n_samples, n_features), one label per row;
-// the tree splits at the lower median, its axis cycling through the components of the first row,
-// and a search visits the far side of a split only while the farthest candidate held lies strictly
-// beyond the splitting plane, so fewer than k points may vote. Distances are Euclidean. A query
-// must be at least as long as every training point. Saves its points as "kdtree.json".
+// splits at the lower median, the axis cycling through the first row's components; a search
+// crosses a split only while its farthest candidate lies strictly beyond the plane, so fewer than
+// k points may vote. Euclidean distance; queries at least as long as every point. "kdtree.json".
 #pragma once
 
 #include <cstddef>

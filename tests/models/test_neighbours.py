@@ -167,9 +167,9 @@ def test_knn_cosine_zero_vectors():
 def test_kdtree_matches_reference(dim, k):
     rng = random.Random(dim * 100 + k)
     # Distinct labels and coordinates, so the tree is unique and the vote shows which points came back.
-    x = [[rng.random() for _ in range(dim)] for _ in range(60)]
+    x = [[rng.uniform(-1, 1) * 10 ** rng.randrange(-3, 4) for _ in range(dim)] for _ in range(60)]
     y = [f"p{i:02d}" for i in range(60)]
-    queries = [[rng.uniform(-0.2, 1.2) for _ in range(dim)] for _ in range(40)]
+    queries = [[rng.uniform(-2, 2) for _ in range(dim)] for _ in range(40)]
     tree = fitted(_cpp.KDTree, x, y)
     expected = [ref_kdtree(x, y, q, k) for q in queries]
     assert tree.predict(queries, k) == expected
