@@ -96,6 +96,16 @@ Writer& Writer::mat(const DoubleMatrix& m) {
   return *this;
 }
 
+Writer& Writer::strings(const std::vector<std::string>& items) {
+  out_.push_back('[');
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i) out_.push_back(',');
+    quoted(items[i]);
+  }
+  out_.push_back(']');
+  return *this;
+}
+
 void Writer::save(const std::string& path) const {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) throw std::runtime_error(context_ + ": cannot open '" + path + "' for writing");

@@ -31,6 +31,8 @@ class Writer {
   Writer& quoted(std::string_view text);
   Writer& vec(const DoubleVector& v);
   Writer& mat(const DoubleMatrix& m);
+  // ["a","b",...], each item quoted as by quoted().
+  Writer& strings(const std::vector<std::string>& items);
   // {"key":value,...} in the map's iteration order; keys are quoted as by quoted().
   template <typename Map>
   Writer& object(const Map& map);

@@ -1,0 +1,192 @@
+#include "models/kdtree.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <stdexcept>
+#include <utility>
+
+#include "core/check.hpp"
+#include "core/model_file.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+// A coordinate as an integer that orders like it: ascending numbers, -0 just before +0 (which
+// compare equal, so either order is an order an unstable sort may leave), and every not-a-number
+// after all numbers, so that the selection always sees a strict weak order.
+long long coordinate_order(double v) {
+  if (std::isnan(v)) return std::numeric_limits<long long>::max();
+  const auto bits = std::bit_cast<long long>(v);
+  return bits < 0 ? bits ^ std::numeric_limits<long long>::max() : bits;
+}
+
+std::string count_text(std::size_t n) { return std::to_string(n); }
+
+}  // namespace
+
+KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std::string> y) {
+  const std::size_t n = std::size_t(check::count32(context, x.size(), "x"));
+  if (y.size() < n) {
+    check::fail(context, "x has " + count_text(n) + " rows but y has " + count_text(y.size()) +
+                             " labels; every row needs a label");
+  }
+  KDTree next;
+  next.x_train_ = std::move(x);
+  next.y_train_ = std::move(y);
+  if (n == 0) return next;
+
+  const DoubleMatrix& rows = next.x_train_;
+  const std::size_t dimension = rows[0].size();
+  if (n >= 2 && dimension == 0) {
+    check::fail(context, "the first row has no components; two or more points need one to split on");
+  }
+  next.dimension_ = check::count32(context, dimension, "the first row");
+  std::size_t longest = dimension;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (rows[i].size() < dimension) {
+      check::fail(context, "row " + count_text(i) + " has " + count_text(rows[i].size()) +
+                               " components, fewer than the " + count_text(dimension) + " of the first row");
+    }
+    longest = std::max(longest, rows[i].size());
+  }
+  next.stride_ = longest;
+
+  std::vector<double> flat(n * longest, 0.0);
+  for (std::size_t i = 0; i < n; ++i) std::copy(rows[i].begin(), rows[i].end(), flat.begin() + i * longest);
+  std::vector<int> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::vector<std::pair<long long, int>> keyed(n);
+  next.construct(order, keyed, flat, 0, n, 0);
+
+  next.points_.resize(n * longest);
+  next.index_ = order;
+  const bool ragged = std::any_of(rows.begin(), rows.end(), [&](const DoubleVector& r) { return r.size() != longest; });
+  if (ragged) next.lengths_.resize(n);
+  for (std::size_t p = 0; p < n; ++p) {
+    const std::size_t i = std::size_t(order[p]);
+    std::copy_n(flat.begin() + i * longest, longest, next.points_.begin() + p * longest);
+    if (ragged) next.lengths_[p] = int(rows[i].size());
+  }
+  next.ranks_ = nearest::LabelRanks(next.y_train_, n);
+  return next;
+}
+
+void KDTree::construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
+                       const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis) const {
+  if (hi - lo <= 1) return;
+  // Only the split matters, not the order within each side, so a selection does the work of the
+  // sort: the lower median lands at mid with every point before it not after it on this axis.
+  const std::size_t mid = lo + (hi - lo - 1) / 2;
+  const auto first = keyed.begin() + std::ptrdiff_t(lo), last = keyed.begin() + std::ptrdiff_t(hi);
+  for (std::size_t p = lo; p < hi; ++p) {
+    keyed[p] = {coordinate_order(flat[std::size_t(order[p]) * stride_ + std::size_t(axis)]), order[p]};
+  }
+  std::nth_element(first, keyed.begin() + std::ptrdiff_t(mid), last,
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t p = lo; p < hi; ++p) order[p] = keyed[p].second;
+  const int next = (axis + 1) % dimension_;
+  construct(order, keyed, flat, lo, mid, next);
+  construct(order, keyed, flat, mid + 1, hi, next);
+}
+
+void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const {
+  if (lo >= hi) return;
+  const std::size_t mid = lo + (hi - lo - 1) / 2;
+  const double* point = points_.data() + mid * stride_;
+  const std::size_t length = lengths_.empty() ? stride_ : std::size_t(lengths_[mid]);
+  double sum = 0.0;
+  for (std::size_t j = 0; j < length; ++j) {
+    const double d = point[j] - query[j];
+    sum += d * d;
+  }
+  // The square root orders like its argument, so a sum not below the farthest held one cannot
+  // give a strictly smaller distance.
+  if (!heap.full() || sum < heap.top().key) heap.offer(std::sqrt(sum), sum, index_[mid]);
+  if (hi - lo == 1) return;
+
+  const double split = point[axis];
+  const int next = (axis + 1) % dimension_;
+  const bool right_is_near = query[axis] > split;
+  if (right_is_near) {
+    search(mid + 1, hi, query, next, heap);
+  } else {
+    search(lo, mid, query, next, heap);
+  }
+  if (heap.top().dist > std::fabs(query[axis] - split)) {
+    if (right_is_near) {
+      search(lo, mid, query, next, heap);
+    } else {
+      search(mid + 1, hi, query, next, heap);
+    }
+  }
+}
+
+void KDTree::fit(DoubleMatrix x, std::vector<std::string> y) {
+  if (x.empty()) check::fail("KDTree.fit", "x is empty, at least one point is required");
+  *this = build("KDTree.fit", std::move(x), std::move(y));
+}
+
+std::string KDTree::predict_one(const DoubleVector& query, int k) const {
+  if (k < 1) check::fail("KDTree.predict_one", "k must be at least 1, got " + std::to_string(k));
+  if (query.size() < stride_) {
+    check::fail("KDTree.predict_one", "the query has " + count_text(query.size()) + " components, fewer than the " +
+                                          count_text(stride_) + " of a training point");
+  }
+  if (index_.empty()) return std::string();
+  nearest::BoundedHeap heap(k, index_.size());
+  search(0, index_.size(), query.data(), 0, heap);
+  std::vector<int> scratch;
+  return ranks_.vote(heap.items(), scratch);
+}
+
+std::vector<std::string> KDTree::predict(const DoubleMatrix& x_test, int k) const {
+  if (k < 1) check::fail("KDTree.predict", "k must be at least 1, got " + std::to_string(k));
+  for (std::size_t i = 0; i < x_test.size(); ++i) {
+    if (x_test[i].size() < stride_) {
+      check::fail("KDTree.predict", "row " + count_text(i) + " has " + count_text(x_test[i].size()) +
+                                        " components, fewer than the " + count_text(stride_) + " of a training point");
+    }
+  }
+  std::vector<std::string> labels(x_test.size());
+  if (index_.empty()) return labels;
+  nearest::BoundedHeap heap(k, index_.size());
+  std::vector<int> scratch;
+  for (std::size_t i = 0; i < x_test.size(); ++i) {
+    heap.clear();
+    search(0, index_.size(), x_test[i].data(), 0, heap);
+    labels[i] = ranks_.vote(heap.items(), scratch);
+  }
+  return labels;
+}
+
+double KDTree::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, int k) const {
+  if (y_test.size() < x_test.size()) {
+    check::fail("KDTree.accuracy", "x_test has " + count_text(x_test.size()) + " rows but y_test has " +
+                                       count_text(y_test.size()) + " labels; every row needs a label");
+  }
+  const std::vector<std::string> p = predict(x_test, k);
+  std::size_t correct = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) correct += p[i] == y_test[i];
+  return double(correct) / double(y_test.size()) * 100;
+}
+
+void KDTree::save(const std::string& path) const {
+  modelfile::Writer w("KDTree.save");
+  w.raw("{\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
+  w.save(path);
+}
+
+void KDTree::load(const std::string& path) {
+  const auto r = modelfile::Reader::from_file("KDTree.load", path);
+  std::size_t p = r.after("\"x_train\":[") - 1;
+  DoubleMatrix x = r.mat(p);
+  p = r.after("\"y_train\":[") - 1;
+  std::vector<std::string> y = r.strings(p);
+  *this = build("KDTree.load of '" + path + "'", std::move(x), std::move(y));
+}
+
+}  // namespace tarnwick
