@@ -260,6 +260,17 @@ struct type_caster<tarnwick::DoubleMatrix> {
   }
 
   static handle cast(const tarnwick::DoubleMatrix& src, return_value_policy, handle) {
+    return rows_list(src, [](const tarnwick::DoubleVector&) {});
+  }
+
+  // A result about to die gives each row back once it is converted, so that the row lists'
+  // storage can take the place of the rows' rather than add to it.
+  static handle cast(tarnwick::DoubleMatrix&& src, return_value_policy, handle) {
+    return rows_list(src, [](tarnwick::DoubleVector& row) { tarnwick::DoubleVector().swap(row); });
+  }
+
+  template <typename Matrix, typename Done>
+  static handle rows_list(Matrix& src, Done done) {
     PyObject* rows = PyList_New(Py_ssize_t(src.size()));
     if (!rows) return handle();
     for (std::size_t i = 0; i < src.size(); ++i) {
@@ -269,6 +280,7 @@ struct type_caster<tarnwick::DoubleMatrix> {
         return handle();
       }
       PyList_SET_ITEM(rows, Py_ssize_t(i), row);
+      done(src[i]);
     }
     return rows;
   }
