@@ -42,6 +42,9 @@ inline bool load_double(PyObject* item, bool convert, double& out) {
     }
     return true;
   }
+  // A complex number (numpy's complex128 scalars are Python complex numbers) has no one double:
+  // refused rather than cut to its real part.
+  if (PyComplex_Check(item)) return false;
   // Python code may run from here on (__float__, __index__): the caller holds the item.
   py::detail::make_caster<double> conv;
   if (!conv.load(item, convert)) return false;
@@ -70,13 +73,14 @@ inline bool load_sequence(PyObject* seq, bool convert, DoubleVector& out) {
 }
 
 // The element types of a buffer that convert exactly to double in bulk. Others (half floats,
-// complex numbers, objects, a byte order not the machine's) go item by item instead.
-enum class Element { none, f64, f32, i8, i16, i32, i64, u8, u16, u32, u64, boolean };
+// objects, a byte order not the machine's) go item by item instead; complex items are refused.
+enum class Element { none, complex, f64, f32, i8, i16, i32, i64, u8, u16, u32, u64, boolean };
 
 inline Element element_of(const Py_buffer& view) {
   const char* f = view.format ? view.format : "B";
   constexpr bool little = (std::endian::native == std::endian::little);
   if (*f == '@' || *f == '=' || (*f == '<' && little) || ((*f == '>' || *f == '!') && !little)) ++f;
+  if (f[0] == 'Z') return Element::complex;
   if (f[0] == '\0' || f[1] != '\0') return Element::none;
   const Py_ssize_t size = view.itemsize;
   auto integer = [size](bool is_signed) {
@@ -141,7 +145,8 @@ inline void copy_run(Element e, const char* p, Py_ssize_t n, Py_ssize_t stride, 
     case Element::u32: return copy_run<std::uint32_t>(p, n, stride, out);
     case Element::u64: return copy_run<std::uint64_t>(p, n, stride, out);
     case Element::boolean: return copy_run<bool>(p, n, stride, out);
-    case Element::none: return;
+    case Element::none:
+    case Element::complex: return;
   }
 }
 
@@ -192,7 +197,7 @@ class Buffer {
 // Buffers convert without the convert pass only when their items are already doubles, as float
 // items do; other numbers wait for the convert pass, as the generic caster's numpy scalars would.
 inline bool buffer_accepted(const Buffer& b, int ndim, bool convert) {
-  return b.ndim() == ndim && (convert || b.element == Element::f64);
+  return b.element != Element::complex && b.ndim() == ndim && (convert || b.element == Element::f64);
 }
 
 inline bool is_text(PyObject* src) { return PyUnicode_Check(src) || PyBytes_Check(src); }
