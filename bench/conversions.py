@@ -49,5 +49,5 @@ for _r, _c in _SHAPES:
     scenario(SCENARIOS, f"DoubleMatrix to list {_r}x{_c} (vs ndarray.tolist)", peer="numpy",
              needs=("regularize",))(_out(_r, _c))
 for _r, _c in _SHAPES:
-    scenario(SCENARIOS, f"float64 array to DoubleMatrix {_r}x{_c} (vs ndarray.copy)", peer="numpy",
+    scenario(SCENARIOS, f"float64 array to DoubleMatrix {_r}x{_c} (reference: ndarray.copy)", peer="numpy",
              needs=("calculate_determinant",))(_array_in(_r, _c))
