@@ -6,6 +6,14 @@
 
 #include "core/check.hpp"
 
+// Wider vector units where the processor has them, chosen when the library loads; the additions
+// and their order are the same in every version (no contraction into fused multiply-adds).
+#if defined(__x86_64__) && defined(__ELF__)
+#define TARNWICK_VECTOR_CLONES [[gnu::target_clones("avx512f", "avx2", "default")]]
+#else
+#define TARNWICK_VECTOR_CLONES
+#endif
+
 namespace tarnwick {
 
 namespace {
@@ -13,16 +21,15 @@ namespace {
 // The next term of n independent sums at once: acc[c] += a * x[c]. Each sum still takes its terms
 // one at a time in its own order, so walking many sums side by side changes no rounding; it lets
 // the inner loop stream through one contiguous row and use the vector unit.
-[[gnu::target_clones("avx512f", "avx2", "default")]] void add_scaled(double* __restrict acc,
-                                                                   const double* __restrict x, double a,
-                                                                   std::size_t n) {
+TARNWICK_VECTOR_CLONES void add_scaled(double* __restrict acc, const double* __restrict x, double a,
+                                       std::size_t n) {
   for (std::size_t c = 0; c < n; ++c) acc[c] += a * x[c];
 }
 
 // Four terms in turn, acc[c] = (((acc[c] + a[0] x0[c]) + a[1] x1[c]) + a[2] x2[c]) + a[3] x3[c]:
 // the same additions in the same order as four calls of add_scaled, with acc read and written
 // once instead of four times.
-[[gnu::target_clones("avx512f", "avx2", "default")]] void add_scaled4(
+TARNWICK_VECTOR_CLONES void add_scaled4(
     double* __restrict acc, const double* __restrict x0, const double* __restrict x1,
     const double* __restrict x2, const double* __restrict x3, const double* a, std::size_t n) {
   const double a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
@@ -36,7 +43,7 @@ namespace {
   }
 }
 
-// acc += sum over l < count of a[l] * rows[l], term by term in ascending l.
+// acc += a[l] * rows[first + l] for l = 0, 1, ..., count - 1, term by term in that order.
 void add_rows(double* acc, const DoubleMatrix& rows, std::size_t first, const double* a, std::size_t count,
               std::size_t n) {
   std::size_t l = 0;
