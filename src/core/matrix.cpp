@@ -3,8 +3,10 @@
 #include <cblas.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "core/check.hpp"
 
@@ -52,18 +54,23 @@ DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const Doub
     check::fail(fn, "A is " + check::shape(A) + ", B has " + std::to_string(p) +
                         " columns; the element counts exceed 32 bits");
   }
-  DoubleVector a(m * k, 0.0);
-  for (std::size_t i = 0; i < m; ++i) std::copy(A[i].begin(), A[i].end(), a.begin() + i * k);
-  DoubleVector b(k * p, 0.0);
-  for (std::size_t i = 0; i < k; ++i) std::copy(B[i].begin(), B[i].end(), b.begin() + i * p);
-  DoubleVector c(m * p, 0.0);
+  // Each buffer is filled completely before it is read (C by the product, which with beta 0.0
+  // does not read it), so none is zero-filled first.
   const int M = int(m), N = int(p), K = int(k);
-  if (M > 0 && N > 0 && K > 0) {
-    cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, M, N, K, 1.0, a.data(), K, b.data(), N, 0.0,
-                c.data(), N);
+  auto c = std::make_unique_for_overwrite<double[]>(m * p);
+  if (K == 0) {
+    std::fill_n(c.get(), m * p, 0.0);
+  } else if (N > 0) {
+    auto a = std::make_unique_for_overwrite<double[]>(m * k);
+    for (std::size_t i = 0; i < m; ++i) std::copy_n(A[i].data(), k, a.get() + i * k);
+    auto b = std::make_unique_for_overwrite<double[]>(k * p);
+    for (std::size_t i = 0; i < k; ++i) std::copy_n(B[i].data(), p, b.get() + i * p);
+    cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, M, N, K, 1.0, a.get(), K, b.get(), N, 0.0,
+                c.get(), N);
   }
-  DoubleMatrix result(m);
-  for (std::size_t i = 0; i < m; ++i) result[i].assign(c.begin() + i * p, c.begin() + (i + 1) * p);
+  DoubleMatrix result;
+  result.reserve(m);
+  for (std::size_t i = 0; i < m; ++i) result.emplace_back(c.get() + i * p, c.get() + (i + 1) * p);
   return result;
 }
 
