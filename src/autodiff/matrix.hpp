@@ -52,7 +52,8 @@ class Matrix : public Element {
                                  Rule rule);
 };
 
-// target := target + update, through the helper, so that a shape mismatch is reported, not read.
+// target := target + update in place: matrix_addition_and_sub's checks and sums without a new
+// matrix, so a shape mismatch is reported (ValueError naming that helper), never read.
 void accumulate(DoubleMatrix& target, const DoubleMatrix& update);
 
 }  // namespace tarnwick

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/check.hpp"
 #include "core/matrix.hpp"
 
 namespace tarnwick {
@@ -23,18 +24,27 @@ constexpr double beta1 = 0.9;
 constexpr double beta2 = 0.999;
 constexpr double epsilon = 1e-08;
 
-// One moment pair and its parameter; the stored moments stay uncorrected.
+// One moment pair and its parameter; the stored moments stay uncorrected. This is the composition
+// of matrix helpers (scale, add, square, root of degree 2, divide, scale, subtract) written entry by
+// entry: the same operations in the same order, without a temporary matrix for every step.
 void adam_step(DoubleMatrix& m, DoubleMatrix& v, DoubleMatrix& param, const DoubleMatrix& g, double c1, double c2,
                double learning_rate) {
-  m = matrix_addition_and_sub(scalar_multiply_matrix(m, beta1), scalar_multiply_matrix(g, 1.0 - beta1), "add");
-  v = matrix_addition_and_sub(scalar_multiply_matrix(v, beta2),
-                              scalar_multiply_matrix(element_wise_multiplication(g, g), 1.0 - beta2), "add");
-  const DoubleMatrix m_hat = scalar_multiply_matrix(m, c1);
-  const DoubleMatrix v_hat = scalar_multiply_matrix(v, c2);
-  const DoubleMatrix eps(v_hat.size(), DoubleVector(v_hat.empty() ? 0 : v_hat[0].size(), epsilon));
-  const DoubleMatrix denominator = matrix_addition_and_sub(element_wise_roots(v_hat, 2), eps, "add");
-  const DoubleMatrix step = scalar_multiply_matrix(element_wise_division_two_matrices(m_hat, denominator), learning_rate);
-  param = matrix_addition_and_sub(param, step, "sub");
+  constexpr const char* fn = "Adam.update";
+  const std::size_t cols = check::nonempty_rectangular(fn, "the moments", m);
+  check::same_shape_prefix(fn, m, v, m.size(), cols);
+  check::same_shape_prefix(fn, m, param, m.size(), cols);
+  check::same_shape_prefix(fn, m, g, m.size(), cols);
+  const double half = 1.0 / 2.0;
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    for (std::size_t j = 0; j < cols; ++j) {
+      const double gij = g[i][j];
+      m[i][j] = m[i][j] * beta1 + gij * (1.0 - beta1);
+      v[i][j] = v[i][j] * beta2 + (gij * gij) * (1.0 - beta2);
+      const double m_hat = m[i][j] * c1;
+      const double v_hat = v[i][j] * c2;
+      param[i][j] = param[i][j] - (m_hat / (std::pow(v_hat, half) + epsilon)) * learning_rate;
+    }
+  }
 }
 
 }  // namespace

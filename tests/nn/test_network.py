@@ -260,6 +260,33 @@ class TestTraining:
         assert 1.0 - step == 0.99900000002
         assert read_params(net) == ([[[1.0 - step, 1.0], [1.0 + step, 1.0]]], [[-step, step]])
 
+    def test_adam_steps_follow_the_helper_arithmetic_exactly(self, network_with, read_params):
+        # With the sample [[1], [0]] every product in the pass is exact, so each step's gradient is
+        # known to the bit, and three Adam steps must equal the helpers' composition bit for bit.
+        h = _cpp
+        W, b = [[0.3, -0.7], [-0.2, 0.9]], [[0.1], [-0.4]]
+        net = network_with([W], [[r[0] for r in b]], [[1.0], [0.0]], _cpp.Adam(0.05))
+        net.train_loop(3, [[0.0], [1.0]], 1)
+        m_w, v_w, m_b, v_b = [[0.0, 0.0]] * 2, [[0.0, 0.0]] * 2, [[0.0]] * 2, [[0.0]] * 2
+
+        def step(param, m, v, g, c1, c2):
+            m = h.matrix_addition_and_sub(h.scalar_multiply_matrix(m, 0.9), h.scalar_multiply_matrix(g, 1.0 - 0.9), "add")
+            gg = h.scalar_multiply_matrix(h.element_wise_multiplication(g, g), 1.0 - 0.999)
+            v = h.matrix_addition_and_sub(h.scalar_multiply_matrix(v, 0.999), gg, "add")
+            root = h.element_wise_roots(h.scalar_multiply_matrix(v, c2), 2)
+            denominator = h.matrix_addition_and_sub(root, [[1e-08] * len(root[0])] * len(root), "add")
+            ratio = h.element_wise_division_two_matrices(h.scalar_multiply_matrix(m, c1), denominator)
+            return h.matrix_addition_and_sub(param, h.scalar_multiply_matrix(ratio, 0.05), "sub"), m, v
+
+        for t in (1, 2, 3):
+            z = [W[0][0] + b[0][0], W[1][0] + b[1][0]]
+            e = [math.exp(v) for v in z]
+            G = [[(e[0] / (0.0 + e[0] + e[1]) - 0.0) / 1.0], [(e[1] / (0.0 + e[0] + e[1]) - 1.0) / 1.0]]
+            c1, c2 = 1.0 / (1.0 - math.pow(0.9, t)), 1.0 / (1.0 - math.pow(0.999, t))
+            W, m_w, v_w = step(W, m_w, v_w, [[G[0][0], G[0][0] * 0.0], [G[1][0], G[1][0] * 0.0]], c1, c2)
+            b, m_b, v_b = step(b, m_b, v_b, [[0.0 + G[0][0]], [0.0 + G[1][0]]], c1, c2)
+        assert read_params(net) == ([W], [[b[0][0], b[1][0]]])
+
     def test_adam_rate_property(self):
         opt = _cpp.Adam()
         assert (opt.learning_rate, _cpp.SGD().learning_rate, _cpp.Adam(learning_rate=0.5).learning_rate) == (0.001, 0.01, 0.5)
