@@ -139,6 +139,15 @@ std::size_t Reader::after(std::string_view key) const {
   return at + key.size();
 }
 
+std::size_t Reader::after(std::string_view key, std::size_t from) const {
+  const std::size_t at = from <= text_.size() ? text_.find(key, from) : std::string::npos;
+  if (at == std::string::npos) {
+    throw std::invalid_argument(context_ + ": the key " + std::string(key) + " is missing after offset " +
+                                std::to_string(from));
+  }
+  return at + key.size();
+}
+
 std::size_t Reader::next(char c, std::size_t pos) const {
   const std::size_t at = pos < text_.size() ? text_.find(c, pos) : std::string::npos;
   if (at == std::string::npos) malformed(pos, std::string("'") + c + "'");

@@ -64,6 +64,8 @@ class Reader {
 
   // Position just past the first occurrence of key; raises if the key is absent.
   std::size_t after(std::string_view key) const;
+  // Position just past the first occurrence of key at or after from; raises if there is none.
+  std::size_t after(std::string_view key, std::size_t from) const;
   // Position of the first c at or after pos; raises if there is none.
   std::size_t next(char c, std::size_t pos) const;
 

@@ -1,0 +1,221 @@
+#include "autodiff/matrix.hpp"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "core/check.hpp"
+#include "core/matrix.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+const Matrix& checked(const char* fn, const std::shared_ptr<Matrix>& other) {
+  if (!other) throw std::invalid_argument(std::string(fn) + ": the operand is null, not a Matrix");
+  return *other;
+}
+
+std::shared_ptr<Matrix> as_matrix(const char* fn, const ElementPtr& other) {
+  auto m = std::dynamic_pointer_cast<Matrix>(other);
+  if (!m) throw std::invalid_argument(std::string(fn) + ": the operand is not a Matrix");
+  return m;
+}
+
+DoubleMatrix zeros_like(const DoubleMatrix& m) {
+  if (m.empty()) return {};
+  return DoubleMatrix(m.size(), DoubleVector(m[0].size(), 0.0));
+}
+
+DoubleMatrix ones_like(const char* fn, const DoubleMatrix& m) {
+  const std::size_t cols = check::nonempty_rectangular(fn, "the matrix", m);
+  return DoubleMatrix(m.size(), DoubleVector(cols, 1.0));
+}
+
+// f applied to every entry of a non-empty rectangular matrix.
+template <typename F>
+DoubleMatrix map_values(const char* fn, const DoubleMatrix& m, F f) {
+  const std::size_t cols = check::nonempty_rectangular(fn, "the matrix", m);
+  DoubleMatrix out(m.size(), DoubleVector(cols, 0.0));
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    for (std::size_t j = 0; j < cols; ++j) out[i][j] = f(m[i][j]);
+  }
+  return out;
+}
+
+DoubleMatrix negated(DoubleMatrix m) {
+  for (auto& row : m) {
+    for (double& x : row) x = -x;
+  }
+  return m;
+}
+
+}  // namespace
+
+void accumulate(DoubleMatrix& target, const DoubleMatrix& update) {
+  // matrix_addition_and_sub(target, update, "add") written in place: the same checks, the same sums.
+  constexpr const char* fn = "matrix_addition_and_sub";
+  const std::size_t cols = check::nonempty_rectangular(fn, "A", target);
+  check::same_shape_prefix(fn, target, update, target.size(), cols);
+  for (std::size_t i = 0; i < target.size(); ++i) {
+    double* t = target[i].data();
+    const double* u = update[i].data();
+    for (std::size_t j = 0; j < cols; ++j) t[j] = t[j] + u[j];
+  }
+}
+
+Matrix::Matrix(DoubleMatrix matrix, Operands children, std::string operation)
+    : Element(std::move(children), std::move(operation)), matrix(std::move(matrix)), gradient(zeros_like(this->matrix)) {}
+
+std::shared_ptr<Matrix> Matrix::self() { return std::static_pointer_cast<Matrix>(shared_from_this()); }
+
+// rule(a, out) runs with a = this node's operand and out = the result, when out still exists.
+template <typename Rule>
+std::shared_ptr<Matrix> Matrix::unary(DoubleMatrix value, const char* label, Rule rule) {
+  auto a = self();
+  auto out = std::make_shared<Matrix>(std::move(value), Operands(a), label);
+  attach_backward(out, [a = std::move(a), rule = std::move(rule)](Matrix& o) { rule(*a, o); });
+  return out;
+}
+
+// rule(a, b, out): a is this node, b the other operand (the same object for x op x).
+template <typename Rule>
+std::shared_ptr<Matrix> Matrix::binary(const std::shared_ptr<Matrix>& other, DoubleMatrix value, const char* label,
+                                       Rule rule) {
+  auto a = self();
+  auto out = std::make_shared<Matrix>(std::move(value), Operands(a, other), label);
+  attach_backward(out, [a = std::move(a), b = other, rule](Matrix& o) { rule(*a, *b, o); });
+  return out;
+}
+
+std::shared_ptr<Matrix> Matrix::add(const std::shared_ptr<Matrix>& other) {
+  const Matrix& b = checked("Matrix.add", other);
+  return binary(other, matrix_addition_and_sub(matrix, b.matrix, "add"), "add", [](Matrix& a, Matrix& b, const Matrix& o) {
+    accumulate(a.gradient, o.gradient);
+    accumulate(b.gradient, o.gradient);
+  });
+}
+
+std::shared_ptr<Matrix> Matrix::sub(const std::shared_ptr<Matrix>& other) {
+  const Matrix& b = checked("Matrix.sub", other);
+  return binary(other, matrix_addition_and_sub(matrix, b.matrix, "sub"), "sub", [](Matrix& a, Matrix& b, const Matrix& o) {
+    accumulate(a.gradient, o.gradient);
+    accumulate(b.gradient, negated(o.gradient));
+  });
+}
+
+std::shared_ptr<Matrix> Matrix::mul(const std::shared_ptr<Matrix>& other) {
+  const Matrix& b = checked("Matrix.mul", other);
+  return binary(other, matrix_with_matrix_multiplication(matrix, b.matrix), "mul", [](Matrix& a, Matrix& b, const Matrix& o) {
+    accumulate(a.gradient, matrix_with_matrix_multiplication(o.gradient, transpose_matrix(b.matrix)));
+    accumulate(b.gradient, matrix_with_matrix_multiplication(transpose_matrix(a.matrix), o.gradient));
+  });
+}
+
+std::shared_ptr<Matrix> Matrix::truediv(const std::shared_ptr<Matrix>& other) {
+  const Matrix& b = checked("Matrix.truediv", other);
+  return binary(other, element_wise_division_two_matrices(matrix, b.matrix), "elt_div",
+                [](Matrix& a, Matrix& b, const Matrix& o) {
+                  const DoubleMatrix reciprocal =
+                      element_wise_division_two_matrices(ones_like("Matrix.truediv backward", b.matrix), b.matrix);
+                  accumulate(a.gradient, element_wise_multiplication(reciprocal, o.gradient));
+                  // The quotient is formed and its sign flipped before the product with G.
+                  const DoubleMatrix d = negated(
+                      element_wise_division_two_matrices(a.matrix, element_wise_multiplication(b.matrix, b.matrix)));
+                  accumulate(b.gradient, element_wise_multiplication(d, o.gradient));
+                });
+}
+
+std::shared_ptr<Matrix> Matrix::element_wise_mult(const std::shared_ptr<Matrix>& other) {
+  const Matrix& b = checked("Matrix.element_wise_mult", other);
+  return binary(other, element_wise_multiplication(matrix, b.matrix), "elt_mul", [](Matrix& a, Matrix& b, const Matrix& o) {
+    accumulate(a.gradient, element_wise_multiplication(b.matrix, o.gradient));
+    accumulate(b.gradient, element_wise_multiplication(a.matrix, o.gradient));
+  });
+}
+
+std::shared_ptr<Matrix> Matrix::scalar_multiply(double c) {
+  check::nonempty_rectangular("Matrix.scalar_multiply", "the matrix", matrix);
+  // The constant is not a node: the rule keeps it and no gradient is formed for it.
+  return unary(scalar_multiply_matrix(matrix, c), "scalar_mul",
+               [c](Matrix& a, const Matrix& o) { accumulate(a.gradient, scalar_multiply_matrix(o.gradient, c)); });
+}
+
+std::shared_ptr<Matrix> Matrix::transpose_op() {
+  return unary(transpose_matrix(matrix), "transpose",
+               [](Matrix& a, const Matrix& o) { accumulate(a.gradient, transpose_matrix(o.gradient)); });
+}
+
+std::shared_ptr<Matrix> Matrix::sum_cols() {
+  const int w = check::count32("Matrix.sum_cols", check::nonempty_rectangular("Matrix.sum_cols", "the matrix", matrix),
+                               "a row of the matrix");
+  const DoubleVector sums = sum_across_column(matrix);
+  DoubleMatrix value(sums.size());
+  for (std::size_t i = 0; i < sums.size(); ++i) value[i] = {sums[i]};
+  // Every entry of a row received that row's sum, so each one gets the row's gradient back; the
+  // width is the operand's at creation.
+  return unary(std::move(value), "sum_cols", [w](Matrix& a, const Matrix& o) {
+    const DoubleMatrix& g = o.gradient;
+    for (const auto& row : g) {
+      if (row.empty()) check::fail("Matrix.sum_cols backward", "the gradient is " + check::shape(g) + ", a column is required");
+    }
+    DoubleMatrix spread(g.size());
+    for (std::size_t i = 0; i < g.size(); ++i) spread[i].assign(std::size_t(w), g[i][0]);
+    accumulate(a.gradient, spread);
+  });
+}
+
+ElementPtr Matrix::neg() {
+  check::nonempty_rectangular("Matrix.neg", "the matrix", matrix);
+  return unary(negated(matrix), "neg", [](Matrix& a, const Matrix& o) { accumulate(a.gradient, negated(o.gradient)); });
+}
+
+ElementPtr Matrix::relu() {
+  // 0.0 < x is false for -0.0 and nan, which both map to +0.0.
+  return unary(map_values("Matrix.relu", matrix, [](double x) { return 0.0 < x ? x : 0.0; }), "relu",
+               [](Matrix& a, const Matrix& o) {
+                 accumulate(a.gradient, element_wise_multiplication(ReLU_derivative(a.matrix), o.gradient));
+               });
+}
+
+ElementPtr Matrix::sigmoid() {
+  return unary(map_values("Matrix.sigmoid", matrix, [](double x) { return 1.0 / (std::exp(-x) + 1.0); }), "sigmoid",
+               [](Matrix& a, const Matrix& o) {
+                 const DoubleMatrix& O = o.matrix;
+                 const DoubleMatrix slope = element_wise_multiplication(
+                     O, matrix_addition_and_sub(ones_like("Matrix.sigmoid backward", O), O, "sub"));
+                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+               });
+}
+
+ElementPtr Matrix::tanh_op() {
+  return unary(map_values("Matrix.tanh_op", matrix, [](double x) { return std::tanh(x); }), "tanh",
+               [](Matrix& a, const Matrix& o) {
+                 const DoubleMatrix& O = o.matrix;
+                 const DoubleMatrix slope = matrix_addition_and_sub(ones_like("Matrix.tanh_op backward", O),
+                                                                    element_wise_multiplication(O, O), "sub");
+                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+               });
+}
+
+ElementPtr Matrix::exp_op() {
+  return unary(map_values("Matrix.exp_op", matrix, [](double x) { return std::exp(x); }), "exp",
+               [](Matrix& a, const Matrix& o) { accumulate(a.gradient, element_wise_multiplication(o.matrix, o.gradient)); });
+}
+
+ElementPtr Matrix::log_op() {
+  return unary(map_values("Matrix.log_op", matrix, [](double x) { return std::log(x); }), "log",
+               [](Matrix& a, const Matrix& o) {
+                 const DoubleMatrix slope =
+                     element_wise_division_two_matrices(ones_like("Matrix.log_op backward", a.matrix), a.matrix);
+                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+               });
+}
+
+ElementPtr Matrix::add(ElementPtr other) { return add(as_matrix("Matrix.add", other)); }
+ElementPtr Matrix::mul(ElementPtr other) { return mul(as_matrix("Matrix.mul", other)); }
+ElementPtr Matrix::sub(ElementPtr other) { return sub(as_matrix("Matrix.sub", other)); }
+ElementPtr Matrix::truediv(ElementPtr other) { return truediv(as_matrix("Matrix.truediv", other)); }
+
+}  // namespace tarnwick

@@ -1,0 +1,320 @@
+#include "nn/network.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "core/check.hpp"
+#include "core/matrix.hpp"
+#include "nn/random_sources.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+DoubleMatrix zeros(std::size_t rows, std::size_t cols) { return DoubleMatrix(rows, DoubleVector(cols, 0.0)); }
+
+std::string str(std::size_t n) { return std::to_string(n); }
+
+// The activation a caller lent: held without ownership, released by its owner.
+std::shared_ptr<ActivationFunction> borrowed(ActivationFunction* activation) {
+  return std::shared_ptr<ActivationFunction>(activation, [](ActivationFunction*) {});
+}
+
+std::shared_ptr<ActivationFunction> built_in(FunctionType type) {
+  switch (type) {
+    case FunctionType::TANH:
+      return std::make_shared<Tanh>();
+    case FunctionType::SIGMOID:
+      return std::make_shared<Sigmoid>();
+    default:
+      return std::make_shared<ReLU>();
+  }
+}
+
+// Row index of the largest entry of column j: scans upward from row 0 and moves only on a strictly
+// greater value, so the lowest index wins ties (and nan never wins).
+int argmax_column(const DoubleMatrix& m, std::size_t j) {
+  int best = 0;
+  for (std::size_t k = 1; k < m.size(); ++k) {
+    if (m[k][j] > m[best][j]) best = int(k);
+  }
+  return best;
+}
+
+}  // namespace
+
+Network::Exclusive::Exclusive(Network& network, const char* fn) : network_(network) {
+  if (network_.busy_) {
+    throw std::runtime_error(std::string(fn) + ": the network is in the middle of another call (an activation "
+                             "cannot call back into the network it runs in)");
+  }
+  network_.busy_ = true;
+}
+
+Network::Exclusive::~Exclusive() { network_.busy_ = false; }
+
+Network::Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix initial_input,
+                 FunctionType function_type, Optimizer* optimizer, double dropout_rate, ActivationFunction* activation)
+    : layer_num(layer_num),
+      neurons_in_layers(std::move(neurons_in_layers)),
+      initial_input(std::move(initial_input)),
+      optimizer(optimizer),
+      dropout_rate(dropout_rate) {
+  constexpr const char* fn = "Network";
+  const std::size_t listed = this->neurons_in_layers.size();
+  if (layer_num < 1 || std::size_t(layer_num) > listed) {
+    check::fail(fn, "layer_num must lie between 1 and the " + str(listed) + " entries of neurons_in_layers, got " +
+                        std::to_string(layer_num));
+  }
+  for (int i = 0; i < layer_num; ++i) {
+    if (this->neurons_in_layers[i] < 1) {
+      check::fail(fn, "neurons_in_layers[" + std::to_string(i) + "] must be at least 1, got " +
+                          std::to_string(this->neurons_in_layers[i]));
+    }
+  }
+  check::nonempty_rectangular(fn, "initial_input", this->initial_input);
+  const int inputs = check::count32(fn, this->initial_input.size(), "initial_input");
+
+  const std::shared_ptr<ActivationFunction> shared = activation ? borrowed(activation) : built_in(function_type);
+  layers.reserve(std::size_t(layer_num));
+  for (int i = 0; i < layer_num; ++i) {
+    layers.emplace_back(this->neurons_in_layers[i], i == 0 ? inputs : this->neurons_in_layers[i - 1], shared);
+  }
+}
+
+std::shared_ptr<Matrix> Network::broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns) {
+  const DoubleMatrix& b = bias->matrix;
+  DoubleMatrix value(b.size());
+  for (std::size_t i = 0; i < b.size(); ++i) value[i].assign(std::size_t(columns), b[i][0]);
+  auto out = std::make_shared<Matrix>(std::move(value), Operands(bias), "broadcast");
+  attach_backward(out, [bias, columns](Matrix& o) {
+    const DoubleMatrix& g = o.gradient;
+    check::leading_block("broadcast_bias backward", "the gradient", g, g.size(), std::size_t(columns));
+    DoubleMatrix sums(g.size(), DoubleVector(1, 0.0));
+    for (std::size_t i = 0; i < g.size(); ++i) {
+      double s = 0.0;
+      for (int j = 0; j < columns; ++j) s += g[i][j];
+      sums[i][0] = s;
+    }
+    accumulate(bias->gradient, sums);
+  });
+  return out;
+}
+
+void Network::feedforward(int i, std::shared_ptr<Matrix> input) {
+  const int count = int(layers.size());
+  for (; i < count; ++i) {
+    Layer& L = layers[std::size_t(i)];
+    const std::size_t n = std::size_t(L.output_size);
+    const std::size_t c = input->matrix[0].size();
+    // Each step's gradient holds that step's batch alone.
+    L.weights->gradient = zeros(n, std::size_t(L.input_size));
+    L.bias->gradient = zeros(n, 1);
+    L.input_node = input;
+    L.b_broadcast = broadcast_bias(L.bias, int(c));
+    // New nodes start with zero gradients of their value's shape (n x c), so neither the product
+    // nor the sum needs another reset.
+    L.matmul_node = L.weights->mul(input);
+    L.z_node = L.matmul_node->add(L.b_broadcast);
+    if (i + 1 == count) {
+      // A detached leaf: the backward pass seeds the softmax-with-cross-entropy gradient into z_node.
+      L.a_node = std::make_shared<Matrix>(Layer::softmax(L.z_node->matrix));
+      return;
+    }
+    L.act_node = apply_activation(L.z_node, L.activation);
+    std::shared_ptr<Matrix> output = L.act_node;
+    if (dropout_rate > 0) {
+      // Inverted dropout: keep each unit with probability 1 - rate and scale the kept ones up.
+      std::mt19937& source = nn::dropout_source();
+      DoubleMatrix mask = zeros(n, c);
+      for (auto& row : mask) {
+        for (double& x : row) x = dropout_rate <= std::generate_canonical<double, 64>(source) ? 1.0 : 0.0;
+      }
+      L.mask_node = std::make_shared<Matrix>(std::move(mask));
+      L.elt_mult_node = L.act_node->element_wise_mult(L.mask_node);
+      output = L.elt_mult_node->scalar_multiply(1.0 / (1.0 - dropout_rate));
+    } else {
+      L.mask_node.reset();
+      L.elt_mult_node.reset();
+    }
+    L.a_node = output;
+    input = std::move(output);
+  }
+}
+
+double Network::total_loss(const DoubleMatrix& predictions,
+                           const std::function<double(DoubleVector, DoubleVector)>& loss,
+                           const DoubleMatrix& labels) const {
+  const DoubleMatrix P = transpose_matrix(predictions);
+  const DoubleMatrix Y = transpose_matrix(labels);
+  if (Y.size() < P.size()) {
+    check::fail("Network.total_loss", "labels have " + str(Y.size()) + " columns, predictions " + str(P.size()));
+  }
+  double sum = 0.0;
+  for (std::size_t j = 0; j < P.size(); ++j) sum += loss(P[j], Y[j]);
+  return sum / double(Y.size());
+}
+
+void Network::_build_node_index_map() {
+  std::unordered_map<const Element*, std::pair<int, std::string_view>> labelled;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    for (const NodeSlot& slot : node_slots) {
+      // A node filling several slots keeps its last label: a hidden output without dropout ends
+      // up as the next layer's input_node.
+      if (const auto& node = layers[i].*slot.member) labelled[node.get()] = {int(i), slot.label};
+    }
+  }
+  node_index_map.clear();
+  for (std::size_t p = 0; p < sorted_graph.size(); ++p) {
+    const auto it = labelled.find(sorted_graph[p].get());
+    if (it != labelled.end()) node_index_map[{it->second.first, std::string(it->second.second)}] = int(p);
+  }
+}
+
+void Network::_update_sorted_graph() {
+  for (const auto& [key, p] : node_index_map) {
+    const auto& [layer, label] = key;
+    for (const NodeSlot& slot : node_slots) {
+      if (slot.label != label) continue;
+      if (const auto& node = layers[std::size_t(layer)].*slot.member) sorted_graph[std::size_t(p)] = node;
+    }
+  }
+}
+
+void Network::backward(const DoubleMatrix& labels) {
+  Layer& last = layers.back();
+  const DoubleMatrix& A = last.a_node->matrix;
+  check::same_shape_prefix("Network.backward", A, labels, A.size(), A[0].size());
+  const double N = double(labels[0].size());
+  DoubleMatrix G = zeros(A.size(), A[0].size());
+  for (std::size_t k = 0; k < A.size(); ++k) {
+    for (std::size_t i = 0; i < A[k].size(); ++i) G[k][i] = (A[k][i] - labels[k][i]) / N;
+  }
+  last.z_node->gradient = std::move(G);
+
+  std::vector<bool> shape(layers.size());
+  for (std::size_t i = 0; i < layers.size(); ++i) shape[i] = bool(layers[i].mask_node);
+  if (sorted_graph.empty() || shape != sorted_shape_) {
+    sorted_graph = last.z_node->topo_sort();
+    _build_node_index_map();
+    sorted_shape_ = std::move(shape);
+  } else {
+    _update_sorted_graph();
+  }
+  for (const ElementPtr& node : sorted_graph) node->backward_fn();
+}
+
+void Network::_check_batch(const char* fn, const DoubleMatrix& x) const {
+  check::nonempty_rectangular(fn, "the input", x);
+  const int inputs = layers.front().input_size;
+  if (x.size() != std::size_t(inputs)) {
+    check::fail(fn, "the input has " + str(x.size()) + " rows, the first layer takes " + std::to_string(inputs));
+  }
+}
+
+void Network::train_loop(int epochs, const DoubleMatrix& train_labels, int batch_size) {
+  constexpr const char* fn = "Network.train_loop";
+  Exclusive exclusive(*this, fn);
+  if (!optimizer) check::fail(fn, "the network has no optimizer, so it cannot train");
+  if (batch_size < 1) check::fail(fn, "batch_size must be at least 1, got " + std::to_string(batch_size));
+  _check_batch(fn, initial_input);
+  const std::size_t N = initial_input[0].size();
+  const std::size_t classes = std::size_t(layers.back().output_size);
+  check::rectangular(fn, "train_labels", train_labels);
+  if (train_labels.size() != classes || train_labels[0].size() < N) {
+    check::fail(fn, "train_labels is " + check::shape(train_labels) + ", the network needs " + str(classes) +
+                        " rows (one per class) and at least " + str(N) + " columns (one per sample)");
+  }
+
+  const LossFunctions losses;
+  const std::function<double(DoubleVector, DoubleVector)> per_sample = [&losses](DoubleVector p, DoubleVector y) {
+    return losses.cross_entropy_loss(std::move(p), std::move(y));
+  };
+  const std::size_t B = N / std::size_t(batch_size);
+  std::vector<std::size_t> idx(N);
+  for (int e = 0; e < epochs; ++e) {
+    std::iota(idx.begin(), idx.end(), std::size_t(0));
+    std::shuffle(idx.begin(), idx.end(), nn::shuffle_source());
+    for (std::size_t b = 0; b < B; ++b) {
+      DoubleMatrix Xb = zeros(initial_input.size(), std::size_t(batch_size));
+      DoubleMatrix Yb = zeros(classes, std::size_t(batch_size));
+      for (std::size_t c = 0; c < std::size_t(batch_size); ++c) {
+        const std::size_t sample = idx[b * std::size_t(batch_size) + c];
+        for (std::size_t r = 0; r < Xb.size(); ++r) Xb[r][c] = initial_input[r][sample];
+        for (std::size_t r = 0; r < Yb.size(); ++r) Yb[r][c] = train_labels[r][sample];
+      }
+      feedforward(0, std::make_shared<Matrix>(std::move(Xb)));
+      const double loss = total_loss(layers.back().a_node->matrix, per_sample, Yb);
+
+      // Straight to the process's standard output, not through the interpreter's sys.stdout.
+      std::ostringstream line;
+      line << "Epoch " << e << ", Batch " << b << ", Loss: " << loss << '\n';
+      const std::string text = line.str();
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      std::fflush(stdout);
+
+      backward(Yb);
+      // The optimizer gets the gradients themselves rather than copies: the next forward pass resets
+      // them to zeros before anything reads them again.
+      std::vector<DoubleMatrix> weight_grads, bias_grads;
+      weight_grads.reserve(layers.size());
+      bias_grads.reserve(layers.size());
+      for (Layer& layer : layers) {
+        weight_grads.push_back(std::move(layer.weights->gradient));
+        bias_grads.push_back(std::move(layer.bias->gradient));
+      }
+      optimizer->update(layers, weight_grads, bias_grads);
+      for (std::size_t i = 0; i < layers.size(); ++i) {
+        layers[i].weights->gradient = std::move(weight_grads[i]);
+        layers[i].bias->gradient = std::move(bias_grads[i]);
+      }
+    }
+  }
+}
+
+double Network::test_accuracy(const DoubleMatrix& x_test, const DoubleMatrix& y_test) {
+  constexpr const char* fn = "Network.accuracy";
+  _check_batch(fn, x_test);
+  const std::size_t K = x_test[0].size();
+  if (K == 0) check::fail(fn, "x_test has no samples (no columns)");
+  bool covered = !y_test.empty();
+  for (const auto& row : y_test) covered = covered && row.size() >= K;
+  if (!covered) {
+    check::fail(fn, "y_test is " + check::shape(y_test) + ", it needs at least one row and " + str(K) +
+                        " columns, one per sample of x_test");
+  }
+  const std::vector<int> predicted = predict(x_test);
+  std::size_t correct = 0;
+  for (std::size_t i = 0; i < K; ++i) correct += predicted[i] == argmax_column(y_test, i) ? 1 : 0;
+  return double(correct) / double(K) * 100.0;
+}
+
+std::vector<int> Network::predict(const DoubleMatrix& x_test) {
+  constexpr const char* fn = "Network.predict";
+  Exclusive exclusive(*this, fn);
+  _check_batch(fn, x_test);
+  {
+    // Evaluation never drops units; the caller's rate is back in place even if the pass fails.
+    struct Restore {
+      double& rate;
+      double saved;
+      ~Restore() { rate = saved; }
+    } restore{dropout_rate, dropout_rate};
+    dropout_rate = 0;
+    feedforward(0, std::make_shared<Matrix>(x_test));
+  }
+  // The evaluation graph has another shape than the training graph: the next backward sorts anew.
+  sorted_graph.clear();
+  node_index_map.clear();
+  const DoubleMatrix& O = layers.back().a_node->matrix;
+  std::vector<int> classes(O[0].size());
+  for (std::size_t i = 0; i < classes.size(); ++i) classes[i] = argmax_column(O, i);
+  return classes;
+}
+
+}  // namespace tarnwick

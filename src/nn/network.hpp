@@ -1,0 +1,94 @@
+// A feed-forward network of fully-connected layers trained on shuffled mini-batches. Matrices are
+// sample-per-column: inputs input_size x samples, labels and outputs classes x samples (one-hot
+// label columns). Hidden layers apply the shared activation and inverted dropout; the output layer
+// is a softmax leaf, and training seeds (probabilities - labels) / batch into its pre-activation.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "autodiff/activation.hpp"
+#include "autodiff/matrix.hpp"
+#include "core/model_file.hpp"
+#include "core/types.hpp"
+#include "nn/layer.hpp"
+#include "nn/loss.hpp"
+#include "nn/optimizer.hpp"
+
+namespace tarnwick {
+
+class Network {
+ public:
+  // layer_num must lie in [1, size of neurons_in_layers], the first layer_num neuron counts and the
+  // rows of initial_input must be at least 1, and initial_input must be rectangular
+  // (std::invalid_argument otherwise). The optimizer and a given activation are borrowed, not owned;
+  // without an activation, function_type picks a built-in one shared by every layer.
+  Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix initial_input, FunctionType function_type,
+          Optimizer* optimizer, double dropout_rate, ActivationFunction* activation);
+
+  // Shuffled epochs over the columns of initial_input in full batches, one progress line per batch
+  // on the process's standard output. Every argument is checked before anything changes.
+  void train_loop(int epochs, const DoubleMatrix& train_labels, int batch_size);
+  // Percentage of columns whose most probable class (lowest index on ties) is y_test's, without dropout.
+  double test_accuracy(const DoubleMatrix& x_test, const DoubleMatrix& y_test);
+  std::vector<int> predict(const DoubleMatrix& x_test);
+
+  // Path: the given one, else weights_dir, else "weights.json". Loads are all-or-nothing.
+  void save_weights(const std::string& path) const;
+  void load_weights(const std::string& path);
+  // Restores only the dropout rate and, when the network has an optimizer, its learning rate.
+  void save_hyperparams(const std::string& path) const;
+  void load_hyperparams(const std::string& path);
+
+  // Layer i on input, then every later layer; the result is the last layer's a_node.
+  void feedforward(int i, std::shared_ptr<Matrix> input);
+  // The bias column repeated across `columns` columns; its rule sums each gradient row back.
+  static std::shared_ptr<Matrix> broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns);
+  // Mean over the columns of loss(prediction column, label column).
+  double total_loss(const DoubleMatrix& predictions, const std::function<double(DoubleVector, DoubleVector)>& loss,
+                    const DoubleMatrix& labels) const;
+  // Fills every layer's weight and bias gradients for the batch of the latest forward pass.
+  void backward(const DoubleMatrix& labels);
+
+  int layer_num;
+  std::vector<int> neurons_in_layers;
+  DoubleMatrix initial_input;
+  std::vector<Layer> layers;
+  Optimizer* optimizer;
+  double dropout_rate;
+  std::string weights_dir;
+  std::vector<ElementPtr> sorted_graph;
+  std::map<std::pair<int, std::string>, int> node_index_map;
+
+ private:
+  void _build_node_index_map();
+  void _update_sorted_graph();
+  void _check_batch(const char* fn, const DoubleMatrix& x) const;
+  std::string _weights_path(const std::string& path) const;
+  static void _write_mat(modelfile::Writer& out, const DoubleMatrix& m);
+  static DoubleMatrix _parse_mat(const modelfile::Reader& in, std::size_t& pos);
+  static DoubleVector _parse_vec(const modelfile::Reader& in, std::size_t& pos);
+
+  // Which hidden layers had dropout nodes when sorted_graph was computed: a different pattern
+  // means a differently shaped graph, which is sorted afresh.
+  std::vector<bool> sorted_shape_;
+  // Held by every call that runs passes or replaces values, so that a Python activation cannot
+  // re-enter the network halfway through one.
+  class Exclusive {
+   public:
+    Exclusive(Network& network, const char* fn);
+    ~Exclusive();
+    Exclusive(const Exclusive&) = delete;
+    Exclusive& operator=(const Exclusive&) = delete;
+
+   private:
+    Network& network_;
+  };
+  bool busy_ = false;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,104 @@
+// The network's two files, through the shared model-file writer and reader:
+//   weights:     [{"parameters":[[...],...],"bias":[[...],...]},...]  one object per layer
+//   hyperparams: {"layer_num":2,"neurons_in_layers":[4,3],"dropout_rate":0.5,
+//                 "learning_rate":0.001,"optimizer":"Adam"}  (the last two only with an optimizer)
+#include <string>
+#include <vector>
+
+#include "core/check.hpp"
+#include "core/model_file.hpp"
+#include "nn/network.hpp"
+
+namespace tarnwick {
+
+void Network::_write_mat(modelfile::Writer& out, const DoubleMatrix& m) { out.mat(m); }
+
+DoubleMatrix Network::_parse_mat(const modelfile::Reader& in, std::size_t& pos) { return in.mat(pos); }
+
+DoubleVector Network::_parse_vec(const modelfile::Reader& in, std::size_t& pos) { return in.vec(pos); }
+
+std::string Network::_weights_path(const std::string& path) const {
+  if (!path.empty()) return path;
+  return weights_dir.empty() ? "weights.json" : weights_dir;
+}
+
+void Network::save_weights(const std::string& path) const {
+  modelfile::Writer out("Network.save_weights");
+  out.raw("[");
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    if (i) out.raw(",");
+    out.raw("{\"parameters\":");
+    _write_mat(out, layers[i].weights->matrix);
+    out.raw(",\"bias\":");
+    _write_mat(out, layers[i].bias->matrix);
+    out.raw("}");
+  }
+  out.raw("]");
+  out.save(_weights_path(path));
+}
+
+void Network::load_weights(const std::string& path) {
+  constexpr const char* fn = "Network.load_weights";
+  Exclusive exclusive(*this, fn);
+  const modelfile::Reader in = modelfile::Reader::from_file(fn, _weights_path(path));
+  const std::string& text = in.text();
+  std::size_t p = text.find('{');
+  if (p == std::string::npos) p = text.size();
+  // Everything is read and checked before any layer changes.
+  std::vector<DoubleMatrix> weights, biases;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    std::size_t q = in.next('[', in.after("\"parameters\"", p));
+    weights.push_back(_parse_mat(in, q));
+    q = in.next('[', in.after("\"bias\"", q));
+    biases.push_back(_parse_mat(in, q));
+    p = q;
+    const Layer& layer = layers[i];
+    const std::string want = std::to_string(layer.output_size) + "x" + std::to_string(layer.input_size);
+    if (check::shape(weights.back()) != want) {
+      check::fail(fn, "layer " + std::to_string(i) + " has " + want + " weights, the file holds " +
+                          check::shape(weights.back()));
+    }
+    if (check::shape(biases.back()) != std::to_string(layer.output_size) + "x1") {
+      check::fail(fn, "layer " + std::to_string(i) + " has a bias of " + std::to_string(layer.output_size) +
+                          "x1, the file holds " + check::shape(biases.back()));
+    }
+  }
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    layers[i].weights->matrix = std::move(weights[i]);
+    layers[i].bias->matrix = std::move(biases[i]);
+  }
+}
+
+void Network::save_hyperparams(const std::string& path) const {
+  modelfile::Writer out("Network.save_hyperparams");
+  out.raw("{\"layer_num\":").integer(layer_num).raw(",\"neurons_in_layers\":[");
+  for (std::size_t i = 0; i < neurons_in_layers.size(); ++i) {
+    if (i) out.raw(",");
+    out.integer(neurons_in_layers[i]);
+  }
+  out.raw("],\"dropout_rate\":").number(dropout_rate);
+  if (optimizer) {
+    out.raw(",\"learning_rate\":").number(optimizer->learning_rate);
+    out.raw(",\"optimizer\":\"").raw(dynamic_cast<const Adam*>(optimizer) ? "Adam" : "SGD").raw("\"");
+  }
+  out.raw("}");
+  out.save(path);
+}
+
+void Network::load_hyperparams(const std::string& path) {
+  constexpr const char* fn = "Network.load_hyperparams";
+  Exclusive exclusive(*this, fn);
+  const modelfile::Reader in = modelfile::Reader::from_file(fn, path);
+  std::size_t p = in.after("\"dropout_rate\":");
+  const double rate = in.number(p);
+  double learning_rate = optimizer ? optimizer->learning_rate : 0.0;
+  constexpr std::string_view lr_key = "\"learning_rate\":";
+  if (optimizer && in.text().find(lr_key) != std::string::npos) {
+    std::size_t q = in.after(lr_key);
+    learning_rate = in.number(q);
+  }
+  dropout_rate = rate;
+  if (optimizer) optimizer->learning_rate = learning_rate;
+}
+
+}  // namespace tarnwick
