@@ -269,7 +269,9 @@ def entry_points() -> list[EntryPoint]:
     for cname, cls in classes.items():
         init = cls.__dict__.get("__init__")
         if init is not None:
-            points.append(EntryPoint(f"{cname}()", f"_cpp.{cname}", signatures(init.__doc__, True)))
+            # A class without a constructor (an abstract base) is still called: it must refuse.
+            sigs = signatures(init.__doc__, True) or [[]]
+            points.append(EntryPoint(f"{cname}()", f"_cpp.{cname}", sigs))
         for attr, value in cls.__dict__.items():
             if attr in NOT_ENTRY_POINTS or attr.startswith("_pybind11") or not (
                     isinstance(value, property) or callable(value)):
