@@ -10,6 +10,10 @@ from pathlib import Path
 import pytest
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
+# Under the sanitizer build the network's 300 epochs take minutes; its calls are walked there by the
+# network tests and the bad-input walk, and the other examples still run.
+SLOW_UNDER_SANITIZER = pytest.mark.skipif(os.environ.get("TARNWICK_SANITIZED") == "1",
+                                          reason="minutes of training under the sanitizer build")
 SCRIPTS = {
     "linear_algebra": "det(A)        = -6.0",
     "autodiff": "central difference",
@@ -27,7 +31,8 @@ def run(script, tmp_path):
                           cwd=tmp_path, env=env)
 
 
-@pytest.mark.parametrize("name", sorted(SCRIPTS))
+@pytest.mark.parametrize("name", [pytest.param(n, marks=SLOW_UNDER_SANITIZER) if n == "network" else n
+                                  for n in sorted(SCRIPTS)])
 def test_example_runs(name, tmp_path):
     proc = run(f"{name}.py", tmp_path)
     assert proc.returncode == 0, proc.stderr
@@ -40,6 +45,7 @@ def test_example_runs(name, tmp_path):
             assert png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
 
 
+@SLOW_UNDER_SANITIZER
 def test_tour_runs_every_section(tmp_path):
     proc = run("tour.py", tmp_path)
     assert proc.returncode == 0, proc.stderr
