@@ -3,6 +3,7 @@ Adam in rounds, reports progress and test accuracy, then saves, reloads and chec
 
 import csv
 import os
+import pickle
 import random
 import sys
 import tempfile
@@ -69,6 +70,8 @@ def main() -> None:
         same = copy.predict(X_test) == net.predict(X_test)
         print(f"saved and reloaded: dropout {copy.dropout_rate}, same predictions: {same}, "
               f"test accuracy {copy.accuracy(X_test, Y_test):.1f}%")
+    clone = pickle.loads(pickle.dumps(net))  # the same two files, plus the constructor's arguments
+    print(f"pickled: {clone!r}\n  equal to the original: {clone == net}")
 
     try:
         import matplotlib
@@ -77,11 +80,15 @@ def main() -> None:
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    plt.plot(losses)
+    plt.figure(figsize=(6, 3.5))
+    plt.plot(losses, linewidth=0.8)
+    plt.yscale("log")
+    plt.title("spiral: training loss per batch")
     plt.xlabel("batch")
     plt.ylabel("cross-entropy")
+    plt.tight_layout()
     out = os.path.join(tempfile.gettempdir(), "tarnwick_spiral_loss.png")
-    plt.savefig(out)
+    plt.savefig(out, dpi=100)
     print(f"loss curve: {out}")
 
 

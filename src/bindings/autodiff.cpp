@@ -6,6 +6,7 @@
 #include "autodiff/activation.hpp"
 #include "autodiff/matrix.hpp"
 #include "autodiff/scalar.hpp"
+#include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 
 namespace py = pybind11;
@@ -33,66 +34,170 @@ std::shared_ptr<Node> as(const ElementPtr& e) {
 }  // namespace
 
 void register_autodiff(py::module_& m) {
-  py::class_<Element, ElementPtr>(m, "Element").def_readonly("operation", &Element::operation);
+  py::class_<Element, ElementPtr> element(m, "Element", R"doc(A node of the reverse-mode autodiff graph: the base of Scalar and Matrix.
 
-  py::class_<Scalar, Element, ScalarPtr>(m, "Scalar")
-      .def(py::init([](double digit) { return std::make_shared<Scalar>(digit); }), py::arg("digit"))
-      .def_readwrite("digit", &Scalar::digit)
-      .def_readwrite("gradient", &Scalar::gradient)
-      .def("__add__", [](Scalar& a, const ScalarPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only())
-      .def("__mul__", [](Scalar& a, const ScalarPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only())
-      .def("__sub__", [](Scalar& a, const ScalarPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only())
+Python cannot create an Element directly; every node is a Scalar or a Matrix. A node holds its
+operands, the label of the operation that made it and a backward rule that adds its gradient into
+theirs. Gradients start at zero and only accumulate.
+)doc");
+  element.def_readonly("operation", &Element::operation,
+                    "str: the label of the operation that made this node ('add', 'mul', 'tanh', ...); '' for a leaf.");
+  refuse_pickling(element);
+
+  py::class_<Scalar, Element, ScalarPtr>(m, "Scalar", R"doc(A one-value autodiff node.
+
+Build leaves with Scalar(digit), combine them with + - * / (both operands Scalars; a float goes on
+the left: 2.0 * x) and the methods below, set the root's gradient (usually 1.0), then call
+root.backprop(root.topo_sort()). Values follow IEEE arithmetic: log of 0 is -inf, never an error.
+Scalars cannot be pickled.
+)doc")
+      .def(py::init([](double digit) { return std::make_shared<Scalar>(digit); }), py::arg("digit"),
+           "A leaf node holding digit (float), with gradient 0.0 and operation ''.")
+      .def_readwrite("digit", &Scalar::digit, "float: the node's value.")
+      .def_readwrite("gradient", &Scalar::gradient,
+                     "float: d(root)/d(this node), accumulated by backprop; 0.0 until then. Set the root's to 1.0 first.")
+      .def("__add__", [](Scalar& a, const ScalarPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
+           "self + other, a new node labelled 'add'. other must be a Scalar (TypeError otherwise).")
+      .def("__mul__", [](Scalar& a, const ScalarPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
+           "self * other, a new node labelled 'mul'. other must be a Scalar (TypeError otherwise).")
+      .def("__sub__", [](Scalar& a, const ScalarPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
+           "self - other, a new node labelled 'sub'. other must be a Scalar (TypeError otherwise).")
       .def("__truediv__", [](Scalar& a, const ScalarPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
-           py::pos_only())
-      .def("__neg__", [](Scalar& a) { return as<Scalar>(a.neg()); })
-      .def("relu", [](Scalar& a) { return as<Scalar>(a.relu()); })
-      .def("sigmoid", [](Scalar& a) { return as<Scalar>(a.sigmoid()); })
-      .def("tanh_op", [](Scalar& a) { return as<Scalar>(a.tanh_op()); })
-      .def("exp_op", [](Scalar& a) { return as<Scalar>(a.exp_op()); })
-      .def("log_op", [](Scalar& a) { return as<Scalar>(a.log_op()); })
-      .def("pow_op", &Scalar::pow_op, py::arg("other").none(false), py::pos_only())
-      .def("__radd__", &Scalar::radd)
-      .def("__rmul__", &Scalar::rmul)
-      .def("__rsub__", &Scalar::rsub)
-      .def("__rtruediv__", &Scalar::rdiv)
-      .def("topo_sort", &Element::topo_sort)
-      .def("backprop", &Element::backprop);
+           py::pos_only(),
+           "self / other, a new node labelled 'div'; dividing by 0.0 gives inf or nan. other must be a Scalar.")
+      .def("__neg__", [](Scalar& a) { return as<Scalar>(a.neg()); }, "-self, a new node labelled 'neg'.")
+      .def("relu", [](Scalar& a) { return as<Scalar>(a.relu()); },
+           "max(digit, 0.0) as a new node labelled 'relu' (nan and -0.0 give 0.0); derivative 1 above 0, else 0.")
+      .def("sigmoid", [](Scalar& a) { return as<Scalar>(a.sigmoid()); },
+           "1 / (exp(-digit) + 1) as a new node labelled 'sigmoid'.")
+      .def("tanh_op", [](Scalar& a) { return as<Scalar>(a.tanh_op()); }, "tanh(digit) as a new node labelled 'tanh'.")
+      .def("exp_op", [](Scalar& a) { return as<Scalar>(a.exp_op()); }, "exp(digit) as a new node labelled 'exp'.")
+      .def("log_op", [](Scalar& a) { return as<Scalar>(a.log_op()); },
+           "log(digit) as a new node labelled 'log' (-inf at 0.0, nan below).")
+      .def("pow_op", &Scalar::pow_op, py::arg("other").none(false), py::pos_only(),
+           "digit ** other.digit as a new node labelled 'pow'; other (a Scalar) gets the gradient d/d(exponent) too.")
+      .def("__radd__", &Scalar::radd, "constant + self: the float constant becomes a new leaf on the left ('add').")
+      .def("__rmul__", &Scalar::rmul, "constant * self: the float constant becomes a new leaf on the left ('mul').")
+      .def("__rsub__", &Scalar::rsub, "constant - self: the float constant becomes a new leaf on the left ('sub').")
+      .def("__rtruediv__", &Scalar::rdiv, "constant / self: the float constant becomes a new leaf on the left ('div').")
+      .def("topo_sort", &Element::topo_sort, R"doc(Every node reachable from this one, each once, root first.
 
-  py::class_<Matrix, Element, MatrixPtr>(m, "Matrix")
-      .def(py::init([](DoubleMatrix matrix) { return std::make_shared<Matrix>(std::move(matrix)); }), py::arg("matrix"))
-      .def_readwrite("matrix", &Matrix::matrix)
-      .def_readwrite("gradient", &Matrix::gradient)
-      .def("__add__", [](Matrix& a, const MatrixPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only())
-      .def("__mul__", [](Matrix& a, const MatrixPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only())
-      .def("__sub__", [](Matrix& a, const MatrixPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only())
+Every node comes after all the nodes that consume it, so the list is the order for backprop.
+Iterative: graphs of any depth are safe.
+
+Returns:
+    list of Scalar nodes (the same Python objects where Python already holds them).
+)doc")
+      .def("backprop", &Element::backprop, R"doc(Runs the backward rule of every node of order, in list order.
+
+Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
+assign zeros before reusing a graph (gradients accumulate).
+
+Args (positional only):
+    order: list of nodes, usually self.topo_sort().
+
+Raises:
+    ValueError: an entry of order is None.
+)doc")
+      .def("__repr__", [](const Scalar& s) {
+        return "Scalar(digit=" + py_repr(s.digit) + ", gradient=" + py_repr(s.gradient) +
+               ", operation=" + py_repr(s.operation) + ")";
+      }, "Scalar(digit=..., gradient=..., operation='...').");
+
+  py::class_<Matrix, Element, MatrixPtr>(m, "Matrix", R"doc(A matrix autodiff node: a list of rows and a gradient of the same shape.
+
+Combine nodes with + - (element-wise), * (the matrix product), / (element-wise quotient) and the
+methods below; both operands must be Matrix nodes (a float raises TypeError: scale with
+scalar_multiply). Shapes outside an operation's contract (empty, ragged, mismatched) raise
+ValueError naming the helper and the shapes. Matrices cannot be pickled.
+)doc")
+      .def(py::init([](DoubleMatrix matrix) { return std::make_shared<Matrix>(std::move(matrix)); }), py::arg("matrix"),
+           "A leaf node holding a copy of matrix ((rows, cols) list of rows), with a zero gradient and operation ''.")
+      .def_readwrite("matrix", &Matrix::matrix,
+                     "list[list[float]]: the node's value (a copy on every read; assigning replaces it).")
+      .def_readwrite("gradient", &Matrix::gradient,
+                     "list[list[float]]: d(root)/d(this node), the value's shape, zeros at creation; "
+                     "set the root's (for example to ones) before backprop.")
+      .def("__add__", [](Matrix& a, const MatrixPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
+           "self + other element-wise, a new node labelled 'add'. Raises ValueError unless the shapes match.")
+      .def("__mul__", [](Matrix& a, const MatrixPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
+           "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. Raises ValueError on shapes.")
+      .def("__sub__", [](Matrix& a, const MatrixPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
+           "self - other element-wise, a new node labelled 'sub'. Raises ValueError unless the shapes match.")
       .def("__truediv__", [](Matrix& a, const MatrixPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
-           py::pos_only())
-      .def("__neg__", [](Matrix& a) { return as<Matrix>(a.neg()); })
-      .def("relu", [](Matrix& a) { return as<Matrix>(a.relu()); })
-      .def("sigmoid", [](Matrix& a) { return as<Matrix>(a.sigmoid()); })
-      .def("tanh_op", [](Matrix& a) { return as<Matrix>(a.tanh_op()); })
-      .def("exp_op", [](Matrix& a) { return as<Matrix>(a.exp_op()); })
-      .def("log_op", [](Matrix& a) { return as<Matrix>(a.log_op()); })
-      .def("element_wise_mult", &Matrix::element_wise_mult, py::arg("other").none(false), py::pos_only())
-      .def("scalar_multiply", &Matrix::scalar_multiply)
-      .def("transpose_op", &Matrix::transpose_op)
-      .def("sum_cols", &Matrix::sum_cols)
-      .def("topo_sort", &Element::topo_sort)
-      .def("backprop", &Element::backprop);
+           py::pos_only(),
+           "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). ValueError on shapes.")
+      .def("__neg__", [](Matrix& a) { return as<Matrix>(a.neg()); }, "-self, a new node labelled 'neg'.")
+      .def("relu", [](Matrix& a) { return as<Matrix>(a.relu()); }, "max(x, 0.0) of every entry, a new node labelled 'relu'.")
+      .def("sigmoid", [](Matrix& a) { return as<Matrix>(a.sigmoid()); },
+           "1 / (exp(-x) + 1) of every entry, a new node labelled 'sigmoid'.")
+      .def("tanh_op", [](Matrix& a) { return as<Matrix>(a.tanh_op()); }, "tanh of every entry, a new node labelled 'tanh'.")
+      .def("exp_op", [](Matrix& a) { return as<Matrix>(a.exp_op()); }, "exp of every entry, a new node labelled 'exp'.")
+      .def("log_op", [](Matrix& a) { return as<Matrix>(a.log_op()); },
+           "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below).")
+      .def("element_wise_mult", &Matrix::element_wise_mult, py::arg("other").none(false), py::pos_only(),
+           "The element-wise (Hadamard) product with other, a new node labelled 'elt_mul'. ValueError on shapes.")
+      .def("scalar_multiply", &Matrix::scalar_multiply,
+           "c * self for a float c (positional), a new node labelled 'scalar_mul'.")
+      .def("transpose_op", &Matrix::transpose_op, "The transpose, a new node labelled 'transpose'.")
+      .def("sum_cols", &Matrix::sum_cols,
+           "One column holding the sum of each row ((rows, 1)), a new node labelled 'sum_cols'.")
+      .def("topo_sort", &Element::topo_sort, R"doc(Every node reachable from this one, each once, root first.
 
-  py::class_<ActivationFunction, PyActivationFunction>(m, "ActivationFunction")
-      .def(py::init<>())
-      .def("forward", &ActivationFunction::forward)
-      .def("derivative", &ActivationFunction::derivative);
-  py::class_<ReLU, ActivationFunction>(m, "ReLU").def(py::init<>());
-  py::class_<Sigmoid, ActivationFunction>(m, "Sigmoid").def(py::init<>());
-  py::class_<Tanh, ActivationFunction>(m, "Tanh").def(py::init<>());
+Every node comes after all the nodes that consume it, so the list is the order for backprop.
+Iterative: graphs of any depth are safe.
 
-  py::enum_<FunctionType>(m, "FunctionType")
-      .value("RELU", FunctionType::RELU)
-      .value("SIGMOID", FunctionType::SIGMOID)
-      .value("TANH", FunctionType::TANH)
+Returns:
+    list of Matrix nodes (the same Python objects where Python already holds them).
+)doc")
+      .def("backprop", &Element::backprop, R"doc(Runs the backward rule of every node of order, in list order.
+
+Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
+assign zeros before reusing a graph (gradients accumulate).
+
+Args (positional only):
+    order: list of nodes, usually self.topo_sort().
+
+Raises:
+    ValueError: an entry of order is None, or a value was reassigned to a shape its rule cannot use.
+)doc")
+      .def("__repr__", [](const Matrix& x) {
+        const std::size_t cols = x.matrix.empty() ? 0 : x.matrix[0].size();
+        return "Matrix(shape=" + std::to_string(x.matrix.size()) + "x" + std::to_string(cols) +
+               ", operation=" + py_repr(x.operation) + ")";
+      }, "Matrix(shape=ROWSxCOLS, operation='...'); the values are in .matrix.");
+
+  py::class_<ActivationFunction, PyActivationFunction>(m, "ActivationFunction", R"doc(An activation: one float to one float, with its derivative.
+
+Subclass it in Python to give a Network your own activation: call ActivationFunction.__init__(self)
+from your __init__ and define forward(self, x) and derivative(self, x) (a missing one raises
+RuntimeError "Tried to call pure virtual function ..." when the network needs it). The built-ins
+are ReLU, Sigmoid and Tanh. Instances pickle as their class called without arguments, plus their
+__dict__.
+)doc")
+      .def(py::init<>(), "The base for a Python subclass; forward and derivative come from the subclass.")
+      .def("forward", &ActivationFunction::forward, "The activation's value at x (a float, positional).")
+      .def("derivative", &ActivationFunction::derivative, "The activation's derivative at x (a float, positional).")
+      .def("__reduce__", [](const py::object& self) -> py::tuple {
+        return py::make_tuple(py::type::of(self), py::tuple(), py::getattr(self, "__dict__", py::none()));
+      }, "Pickles as the class called without arguments, then the instance's __dict__.")
+      .def("__repr__", [](const py::object& self) {
+        return py::type::of(self).attr("__name__").cast<std::string>() + "()";
+      }, "The class name and (), for example ReLU().");
+  py::class_<ReLU, ActivationFunction>(m, "ReLU", "max(x, 0.0); derivative 1.0 above 0.0, else 0.0 (nan gives 0.0).")
+      .def(py::init<>(), "The rectified linear unit.");
+  py::class_<Sigmoid, ActivationFunction>(m, "Sigmoid", "1 / (exp(-x) + 1); derivative s * (1 - s).")
+      .def(py::init<>(), "The logistic sigmoid.");
+  py::class_<Tanh, ActivationFunction>(m, "Tanh", "tanh(x); derivative 1 - tanh(x) ** 2.")
+      .def(py::init<>(), "The hyperbolic tangent.");
+
+  py::enum_<FunctionType> function_type(
+      m, "FunctionType", "The built-in activation a Network uses when it is given none: RELU (0), SIGMOID (1), TANH (2).");
+  function_type.value("RELU", FunctionType::RELU, "ReLU, the Network default.")
+      .value("SIGMOID", FunctionType::SIGMOID, "Sigmoid.")
+      .value("TANH", FunctionType::TANH, "Tanh.")
       .export_values();
+  reduce_through_state(function_type);
 }
 
 }  // namespace tarnwick::bindings

@@ -1,5 +1,6 @@
 // The free functions of the matrix helpers, the LU routines and the distances. Arguments are
-// positional only; lists are copied in and results are new Python lists.
+// positional only; lists are copied in and results are new Python lists. Matrices are lists of
+// rows; shapes in the docstrings are (rows, columns).
 #include "bindings/convert.hpp"
 
 #include "bindings/register.hpp"
@@ -10,26 +11,254 @@
 namespace tarnwick::bindings {
 
 void register_core(pybind11::module_& m) {
-  m.def("matrix_with_matrix_multiplication", &matrix_with_matrix_multiplication);
-  m.def("matrix_addition_and_sub", &matrix_addition_and_sub);
-  m.def("scalar_multiply_matrix", &scalar_multiply_matrix);
-  m.def("element_wise_multiplication", &element_wise_multiplication);
-  m.def("element_wise_division_two_matrices", &element_wise_division_two_matrices);
-  m.def("element_wise_roots", &element_wise_roots);
-  m.def("transpose_matrix", &transpose_matrix);
-  m.def("ReLU_derivative", &ReLU_derivative);
-  m.def("sum_across_column", &sum_across_column);
-  m.def("matrix_product_from_vector_and_transpose", &matrix_product_from_vector_and_transpose);
-  m.def("calculate_vector", &calculate_vector);
-  m.def("LU_decomposition", &LU_decomposition);
-  m.def("calculate_determinant", &calculate_determinant);
-  m.def("matrix_inverse", &matrix_inverse);
-  m.def("matrix_product_with_matrix_and_vector", &matrix_product_with_matrix_and_vector);
-  m.def("scalar_product_from_transpose_and_vector", &scalar_product_from_transpose_and_vector);
-  m.def("regularize", &regularize);
-  m.def("euclidean", &euclidean);
-  m.def("manhattan", &manhattan);
-  m.def("cosine", &cosine);
+  m.def("matrix_with_matrix_multiplication", &matrix_with_matrix_multiplication, R"doc(Matrix product A @ B, computed by one BLAS dgemm call.
+
+Args (positional only):
+    A: (m, k) list of rows, at least one row.
+    B: (k, p) list of rows; only its first k rows are read.
+
+Returns:
+    (m, p) list of lists of float.
+
+Raises:
+    ValueError: A is empty or ragged, or B is empty, ragged or has fewer than k rows.
+)doc");
+  m.def("matrix_addition_and_sub", &matrix_addition_and_sub, R"doc(A + B when operation is exactly "add", A - B for any other text ("sub", "Add", "").
+
+Args (positional only):
+    A: (m, n) list of rows, at least one row.
+    B: (m, n) list of rows.
+    operation: str, compared byte for byte with "add".
+
+Returns:
+    (m, n) list of lists of float.
+
+Raises:
+    ValueError: A is empty or ragged, or B is smaller than A.
+)doc");
+  m.def("scalar_multiply_matrix", &scalar_multiply_matrix, R"doc(factor * M, entry by entry.
+
+Args (positional only):
+    M: (m, n) list of rows; may be empty.
+    factor: float.
+
+Returns:
+    (m, n) list of lists of float (an empty M comes back empty).
+
+Raises:
+    ValueError: M is ragged.
+)doc");
+  m.def("element_wise_multiplication", &element_wise_multiplication, R"doc(Element-wise (Hadamard) product of A and B.
+
+Args (positional only):
+    A: (m, n) list of rows, at least one row.
+    B: (m, n) list of rows.
+
+Returns:
+    (m, n) list of lists of float.
+
+Raises:
+    ValueError: A is empty or ragged, or B is smaller than A.
+)doc");
+  m.def("element_wise_division_two_matrices", &element_wise_division_two_matrices, R"doc(Element-wise quotient A / B; a zero divisor gives +-inf, and 0 / 0 gives nan (never an error).
+
+Args (positional only):
+    A: (m, n) list of rows, at least one row.
+    B: (m, n) list of rows.
+
+Returns:
+    (m, n) list of lists of float.
+
+Raises:
+    ValueError: A is empty or ragged, or B is smaller than A.
+)doc");
+  m.def("element_wise_roots", &element_wise_roots, R"doc(The degree-th root of every entry, pow(x, 1.0 / degree); a negative entry gives nan.
+
+Args (positional only):
+    M: (m, n) list of rows, at least one row.
+    degree: float; 0 makes the exponent inf.
+
+Returns:
+    (m, n) list of lists of float.
+
+Raises:
+    ValueError: M is empty or ragged.
+)doc");
+  m.def("transpose_matrix", &transpose_matrix, R"doc(The transpose of M.
+
+Args (positional only):
+    M: (m, n) list of rows, at least one row.
+
+Returns:
+    (n, m) list of lists of float.
+
+Raises:
+    ValueError: M is empty or ragged.
+)doc");
+  m.def("ReLU_derivative", &ReLU_derivative, R"doc(1.0 where an entry is above 0.0, else 0.0 (zero, negative and nan entries give 0.0).
+
+Args (positional only):
+    M: (m, n) list of rows, at least one row.
+
+Returns:
+    (m, n) list of lists of float.
+
+Raises:
+    ValueError: M is empty or ragged.
+)doc");
+  m.def("sum_across_column", &sum_across_column, R"doc(The sum of each row (the sum runs across the columns), added left to right from 0.0.
+
+Args (positional only):
+    M: (m, n) list of rows; may be empty.
+
+Returns:
+    list of m floats ([] for an empty M).
+
+Raises:
+    ValueError: M is ragged.
+)doc");
+  m.def("matrix_product_from_vector_and_transpose", &matrix_product_from_vector_and_transpose, R"doc(The outer product v v^T of the first n entries of v.
+
+Args (positional only):
+    n: int, at least 0.
+    v: list of at least n floats; later entries are ignored.
+
+Returns:
+    (n, n) list of lists of float ([] for n = 0).
+
+Raises:
+    ValueError: n is negative ("vector") or v has fewer than n entries.
+)doc");
+  m.def("calculate_vector", &calculate_vector, R"doc(The difference a - b over the entries of a.
+
+Args (positional only):
+    a: list of floats.
+    b: list of floats, at least as long as a.
+
+Returns:
+    list of len(a) floats.
+
+Raises:
+    ValueError: b is shorter than a.
+)doc");
+  m.def("LU_decomposition", &LU_decomposition, R"doc(LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
+
+A zero pivot is not an error: it fills the rest of its column of L with inf and nan.
+
+Args (positional only):
+    A: list of at least n rows of at least n floats.
+    n: int, at least 0.
+
+Returns:
+    (L, U): L (n, n) unit lower-triangular, U (n, n) upper-triangular.
+
+Raises:
+    ValueError: n is negative ("vector") or A is smaller than n x n.
+)doc");
+  m.def("calculate_determinant", &calculate_determinant, R"doc(The product of the first n diagonal entries; given the U of LU_decomposition, det(A).
+
+Args (positional only):
+    U: list of at least n rows of at least n floats.
+    n: int; n <= 0 gives 1.0.
+
+Returns:
+    float (exactly 0.0 for an exactly zero pivot).
+
+Raises:
+    ValueError: U is smaller than n x n.
+)doc");
+  m.def("matrix_inverse", &matrix_inverse, R"doc(The inverse of L U by forward then back substitution (L's diagonal is taken as 1).
+
+A zero diagonal entry of U gives inf and nan in the result, never an error.
+
+Args (positional only):
+    L: (n, n) unit lower-triangular, as returned by LU_decomposition.
+    U: (n, n) upper-triangular.
+    n: int, at least 0.
+
+Returns:
+    (n, n) list of lists of float ([] for n = 0).
+
+Raises:
+    ValueError: n is negative ("vector") or L or U is smaller than n x n.
+)doc");
+  m.def("matrix_product_with_matrix_and_vector", &matrix_product_with_matrix_and_vector, R"doc(The product of the leading rows x cols block of M with the first cols entries of v.
+
+Args (positional only):
+    M: list of at least rows rows of at least cols floats.
+    v: list of at least cols floats.
+    rows: int, at least 0.
+    cols: int, at least 0 (0 gives rows zeros).
+
+Returns:
+    list of rows floats.
+
+Raises:
+    ValueError: rows or cols is negative ("vector"), or M or v is too small.
+)doc");
+  m.def("scalar_product_from_transpose_and_vector", &scalar_product_from_transpose_and_vector, R"doc(The dot product a . b over the entries of a, added in index order from 0.0.
+
+Args (positional only):
+    a: list of floats; empty gives 0.0.
+    b: list of floats, at least as long as a.
+
+Returns:
+    float.
+
+Raises:
+    ValueError: b is shorter than a.
+)doc");
+  m.def("regularize", &regularize, R"doc(M with amount added to its first n diagonal entries.
+
+Args (positional only):
+    M: list of at least n rows of at least n floats.
+    n: int; n <= 0 returns M unchanged.
+    amount: float.
+
+Returns:
+    a new list of lists of float of M's shape.
+
+Raises:
+    ValueError: M is smaller than n x n.
+)doc");
+  m.def("euclidean", &euclidean, R"doc(Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.
+
+Args (positional only):
+    a: list of floats; empty gives 0.0.
+    b: list of floats, at least as long as a (later entries are ignored).
+
+Returns:
+    float >= 0.
+
+Raises:
+    ValueError: b is shorter than a.
+)doc");
+  m.def("manhattan", &manhattan, R"doc(Manhattan distance sum(|a - b|) over the entries of a.
+
+Args (positional only):
+    a: list of floats; empty gives 0.0.
+    b: list of floats, at least as long as a (later entries are ignored).
+
+Returns:
+    float >= 0.
+
+Raises:
+    ValueError: b is shorter than a.
+)doc");
+  m.def("cosine", &cosine, R"doc(Cosine distance 1 - a.b / (|b| |a|): 0 for one direction, 1 orthogonal, 2 opposite.
+
+An all-zero (or empty) vector gives nan, never an error.
+
+Args (positional only):
+    a: list of floats.
+    b: list of floats, at least as long as a (later entries are ignored).
+
+Returns:
+    float.
+
+Raises:
+    ValueError: b is shorter than a.
+)doc");
 }
 
 }  // namespace tarnwick::bindings

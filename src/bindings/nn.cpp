@@ -1,9 +1,12 @@
 // The optimizers and the network. Both Network constructors (an Adam, then an SGD, in the
 // optimizer's place; None leaves the network without one) keep the optimizer and the activation
-// alive as long as the network.
+// alive as long as the network. A network pickles as its constructor arguments (the optimizer and
+// activation objects themselves, pickled in turn) and the texts of its two files.
 #include "bindings/convert.hpp"
 
+#include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
+#include "core/model_file.hpp"
 #include "nn/network.hpp"
 #include "nn/optimizer.hpp"
 
@@ -12,6 +15,29 @@ namespace py = pybind11;
 namespace tarnwick::bindings {
 
 namespace {
+
+constexpr const char* kNetworkInit = R"doc(A network of layer_num fully-connected layers trained on the columns of initial_input.
+
+Matrices are sample-per-column: initial_input is (n_features, n_samples), one column per sample;
+the first layer takes n_features inputs. Hidden layers use the activation (or the built-in one of
+function_type) and inverted dropout; the last layer is a softmax over its neurons (the classes).
+Weights are He-initialised from an unseeded source, so runs differ.
+
+Args:
+    layer_num: int, the number of layers, 1 .. len(neurons_in_layers).
+    neurons_in_layers: list of int, the neurons of each layer (the last is the class count); each >= 1.
+    initial_input: (n_features, n_samples) list of rows, the training inputs train_loop uses.
+    optimizer: Adam, SGD or None (None: the network can evaluate, predict and persist, not train).
+        Kept alive as long as the network; the network changes it only through training and loads.
+    dropout_rate: float, the fraction of hidden activations dropped while training (0.0: none).
+    function_type: FunctionType, the built-in activation when activation is None (RELU by default).
+    activation: an ActivationFunction (a built-in or a Python subclass) shared by every layer, or None.
+    weights_dir: str, the path save_weights and load_weights use when given "".
+
+Raises:
+    ValueError: layer_num outside 1 .. len(neurons_in_layers), a neuron count below 1, or an empty
+        or ragged initial_input.
+)doc";
 
 template <typename Opt, typename Class>
 void network_constructor(Class& cls) {
@@ -24,33 +50,188 @@ void network_constructor(Class& cls) {
             network->weights_dir = std::move(weights_dir);
             return network;
           }),
-          py::arg("layer_num"), py::arg("neurons_in_layers"), py::arg("initial_input"), py::arg("optimizer"),
+          py::arg("layer_num"), py::arg("neurons_in_layers"), py::arg("initial_input"), py::arg("optimizer").none(true),
           py::arg("dropout_rate") = 0.0, py::arg("function_type") = FunctionType::RELU,
-          py::arg("activation") = py::none(), py::arg("weights_dir") = "", py::keep_alive<1, 5>(),
-          py::keep_alive<1, 8>());
+          py::arg("activation").none(true) = py::none(), py::arg("weights_dir") = "", py::keep_alive<1, 5>(),
+          py::keep_alive<1, 8>(), kNetworkInit);
+}
+
+// The Python object of a library object Python already holds (the network keeps its optimizer and
+// activation alive), found by pointer; None for none.
+template <typename T>
+py::object held(T* p) {
+  return p ? py::cast(p, py::return_value_policy::reference) : py::none();
+}
+
+py::object optimizer_of(const Network& n) {
+  if (auto* adam = dynamic_cast<Adam*>(n.optimizer)) return held(adam);
+  if (auto* sgd = dynamic_cast<SGD*>(n.optimizer)) return held(sgd);
+  return py::none();
+}
+
+const char* built_in_name(FunctionType t) {
+  switch (t) {
+    case FunctionType::SIGMOID: return "Sigmoid()";
+    case FunctionType::TANH: return "Tanh()";
+    default: return "ReLU()";
+  }
+}
+
+// Optimizers pickle as their learning rate and are equal when it writes the same number.
+template <typename Opt>
+void register_optimizer(py::module_& m, const char* name, double default_rate, const char* doc) {
+  py::class_<Opt> cls(m, name, doc);
+  cls.def(py::init<double>(), py::arg("learning_rate") = default_rate,
+           "An optimizer with that learning rate (float).")
+      .def_readwrite("learning_rate", &Opt::learning_rate,
+                     "float: the step size; load_hyperparams of a network using this optimizer replaces it.")
+      .def(py::pickle([](const Opt& o) { return std::make_tuple(o.learning_rate); },
+                      [](const std::tuple<double>& state) { return std::make_unique<Opt>(std::get<0>(state)); }));
+  cls.def(
+      "__repr__", [name](const Opt& o) { return std::string(name) + "(learning_rate=" + py_repr(o.learning_rate) + ")"; },
+      "The class and its learning rate, for example Adam(learning_rate=0.001).");
+  reduce_through_state(cls);
+  equality<Opt>(
+      cls,
+      [](const Opt& a, const Opt& b) {
+        return modelfile::format_number(a.learning_rate) == modelfile::format_number(b.learning_rate);
+      },
+      "True when other is an optimizer of this class with the same learning rate.");
 }
 
 }  // namespace
 
 void register_nn(py::module_& m) {
-  py::class_<Adam>(m, "Adam")
-      .def(py::init<double>(), py::arg("learning_rate") = 0.001)
-      .def_readwrite("learning_rate", &Adam::learning_rate);
-  py::class_<SGD>(m, "SGD")
-      .def(py::init<double>(), py::arg("learning_rate") = 0.01)
-      .def_readwrite("learning_rate", &SGD::learning_rate);
+  register_optimizer<Adam>(m, "Adam", 0.001, R"doc(The Adam optimizer (beta1 0.9, beta2 0.999, epsilon 1e-08), for a Network.
 
-  py::class_<Network> network(m, "Network");
+Its moment estimates live in the network's layers and are not pickled or saved: a restored network
+resumes training as with a fresh Adam.
+)doc");
+  register_optimizer<SGD>(m, "SGD", 0.01, "Plain gradient descent, w := w - gradient * learning_rate, for a Network.");
+
+  py::class_<Network> network(m, "Network", R"doc(A feed-forward classifier network: softmax output, cross-entropy loss, mini-batch training.
+
+Sample-per-column throughout: inputs are (n_features, n_samples) and labels (n_classes, n_samples)
+with one one-hot column per sample. A network pickles (and so deep-copies) as its constructor
+arguments and its two files: weights, dropout rate and learning rate come back, Adam's moment
+estimates do not. Two networks are equal when they would write the same two files.
+)doc");
   network_constructor<Adam>(network);
   network_constructor<SGD>(network);
-  network.def("train_loop", &Network::train_loop, py::arg("epochs"), py::arg("train_labels"), py::arg("batch_size"))
-      .def("accuracy", &Network::test_accuracy, py::arg("x_test"), py::arg("y_test"))
-      .def("predict", &Network::predict, py::arg("x_test"))
-      .def("save_weights", &Network::save_weights, py::arg("path") = "weights.json")
-      .def("load_weights", &Network::load_weights, py::arg("path") = "weights.json")
-      .def("save_hyperparams", &Network::save_hyperparams, py::arg("path") = "hyperparams.json")
-      .def("load_hyperparams", &Network::load_hyperparams, py::arg("path") = "hyperparams.json")
-      .def_readwrite("dropout_rate", &Network::dropout_rate);
+  network.def("train_loop", &Network::train_loop, py::arg("epochs"), py::arg("train_labels"), py::arg("batch_size"),
+              R"doc(Trains for epochs shuffled passes over the columns of initial_input, in full batches.
+
+Each batch runs forward (with dropout), prints "Epoch e, Batch b, Loss: x" to the process's
+standard output (file descriptor 1, not sys.stdout), back-propagates and lets the optimizer update
+the weights. The last len % batch_size shuffled columns of an epoch are skipped. Training continues
+from the current weights on every call.
+
+Args:
+    epochs: int; 0 or less trains nothing.
+    train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
+    batch_size: int, at least 1.
+
+Raises:
+    ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
+        column per sample; nothing changes.
+    RuntimeError: a Python activation called back into this network.
+)doc")
+      .def("accuracy", &Network::test_accuracy, py::arg("x_test"), py::arg("y_test"),
+           R"doc(Percentage of columns whose most probable class is y_test's (one forward pass, no dropout).
+
+Ties go to the lowest class index, in the prediction and in y_test.
+
+Args:
+    x_test: (n_features, n_samples) inputs, one column per sample.
+    y_test: (n_classes, n_samples) one-hot labels.
+
+Returns:
+    float in [0, 100].
+
+Raises:
+    ValueError: x_test's row count is not the first layer's input size, x_test has no columns, or
+        y_test lacks rows or columns.
+)doc")
+      .def("predict", &Network::predict, py::arg("x_test"), R"doc(The most probable class of every column (one forward pass, no dropout).
+
+Args:
+    x_test: (n_features, n_samples) inputs, one column per sample.
+
+Returns:
+    list of int class indices, one per column (the lowest index on ties).
+
+Raises:
+    ValueError: x_test is empty, ragged, or its row count is not the first layer's input size.
+)doc")
+      .def("save_weights", &Network::save_weights, py::arg("path") = "weights.json",
+           R"doc(Writes every layer's weights and bias to path (weights_dir, then "weights.json", when path is "").
+
+Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per layer.
+
+Raises:
+    RuntimeError: the file cannot be written.
+)doc")
+      .def("load_weights", &Network::load_weights, py::arg("path") = "weights.json",
+           R"doc(Replaces every layer's weights and bias with those of a save_weights file.
+
+All or nothing: each matrix is checked against its layer's shape before anything changes.
+
+Raises:
+    IndexError: the file cannot be opened (or a number is out of range).
+    ValueError: a key is missing, a value is malformed or a matrix has the wrong shape.
+)doc")
+      .def("save_hyperparams", &Network::save_hyperparams, py::arg("path") = "hyperparams.json",
+           R"doc(Writes the layer sizes, dropout rate and (with an optimizer) its learning rate and kind to path.
+
+Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rate":0.001,"optimizer":"Adam"}.
+
+Raises:
+    RuntimeError: the file cannot be written.
+)doc")
+      .def("load_hyperparams", &Network::load_hyperparams, py::arg("path") = "hyperparams.json",
+           R"doc(Restores the dropout rate and, when both have one, the optimizer's learning rate.
+
+The layer sizes in the file are not read: the network keeps its shape. All or nothing.
+
+Raises:
+    IndexError: the file cannot be opened (or a number is out of range).
+    ValueError: the dropout rate is missing or a value is malformed.
+)doc")
+      .def_readwrite("dropout_rate", &Network::dropout_rate,
+                     "float: the fraction of hidden activations dropped while training; safe to change between runs.")
+      .def("__reduce__", [](const py::object& self) -> py::tuple {
+        const Network& n = self.cast<const Network&>();
+        const py::tuple args = py::make_tuple(n.layer_num, n.neurons_in_layers, n.initial_input, optimizer_of(n),
+                                              n.dropout_rate, n.function_type, held(n.activation), n.weights_dir);
+        return py::make_tuple(py::type::of(self), args, py::make_tuple(n.weights_text(), n.hyperparams_text()));
+      }, "Pickles as the constructor arguments and the texts of the two files.")
+      .def("__repr__", [](const Network& n) {
+        const py::object activation = held(n.activation);
+        return "Network(layer_num=" + std::to_string(n.layer_num) + ", neurons_in_layers=" +
+               py_repr(n.neurons_in_layers) + ", inputs=" + std::to_string(n.initial_input.size()) +
+               ", samples=" + std::to_string(n.initial_input[0].size()) + ", optimizer=" +
+               py::repr(optimizer_of(n)).cast<std::string>() + ", dropout_rate=" + py_repr(n.dropout_rate) +
+               ", activation=" +
+               (activation.is_none() ? std::string(built_in_name(n.function_type))
+                                     : py::repr(activation).cast<std::string>()) +
+               ")";
+      }, "The network's shape, training data size, optimizer, dropout rate and activation.");
+  equality<Network>(
+      network,
+      [](const Network& a, const Network& b) {
+        return a.weights_text() == b.weights_text() && a.hyperparams_text() == b.hyperparams_text();
+      },
+      "True when other is a network that would write the same weights and hyper-parameter files.");
+  // pybind11 runs a method registered under the name __setstate__ as a constructor, which an
+  // object built by __reduce__'s call to the class refuses to run again: so it is built under
+  // another name and then set as __setstate__.
+  network.attr("__setstate__") = py::cpp_function(
+      [](Network& n, const std::tuple<std::string, std::string>& files) {
+        n.load_weights_text(std::get<0>(files));
+        n.load_hyperparams_text(std::get<1>(files));
+      },
+      py::name("load_pickled_files"), py::is_method(network),
+      "Loads the weights and hyper-parameter texts that __reduce__ pickled (all or nothing per file).");
 }
 
 }  // namespace tarnwick::bindings

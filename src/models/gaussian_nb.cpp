@@ -177,16 +177,27 @@ double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vecto
   return double(correct) / double(y_test.size()) * 100;
 }
 
-void GaussianNaiveBayes::save(const std::string& path) const {
+std::string GaussianNaiveBayes::to_text() const {
   modelfile::Writer w("GaussianNaiveBayes.save");
   w.raw("{\"n\":").integer(n_);
   w.raw(",\"class_ratio\":").object(class_ratio_).raw(",\"class_numbering\":").object(class_numbering_);
   w.raw(",\"mean\":").indexed_object(mean_).raw(",\"variance\":").indexed_object(variance_).raw("}");
-  w.save(path);
+  return w.text();
+}
+
+void GaussianNaiveBayes::save(const std::string& path) const {
+  modelfile::Writer("GaussianNaiveBayes.save").raw(to_text()).save(path);
 }
 
 void GaussianNaiveBayes::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file("GaussianNaiveBayes.load", path);
+  read(modelfile::Reader::from_file("GaussianNaiveBayes.load", path));
+}
+
+void GaussianNaiveBayes::load_text(const std::string& text) {
+  read(modelfile::Reader("GaussianNaiveBayes.load_text", text));
+}
+
+void GaussianNaiveBayes::read(const modelfile::Reader& r) {
   std::size_t p = r.after("\"n\":");
   const int n = r.integer(p);
   auto ratio = r.int_map(r.object("class_ratio"));

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/model_file.hpp"
 #include "core/types.hpp"
 
 namespace tarnwick {
@@ -33,6 +34,9 @@ class GaussianNaiveBayes {
   void save(const std::string& path = "gaussian_nb.json") const;
   // All or nothing: on any error the model is left as it was.
   void load(const std::string& path = "gaussian_nb.json");
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
 
   int n() const { return n_; }
   const std::map<std::string, int>& class_ratio() const { return class_ratio_; }
@@ -41,6 +45,7 @@ class GaussianNaiveBayes {
   const std::map<LabelIndex, double>& variance() const { return variance_; }
 
  private:
+  void read(const modelfile::Reader& r);
   // Per-class sums of x / n_c and x * x / n_c over the rows, then mean and variance from them;
   // classes are numbered 0.. by first appearance in row_class, label_of and count_of.
   void calculate_moments(const DoubleMatrix& x, const std::vector<std::size_t>& row_class,

@@ -171,7 +171,7 @@ double GDA::accuracy(const DoubleMatrix& X, const std::vector<std::string>& y) c
   return (double(c) / double(y.size())) * 100.0;
 }
 
-void GDA::save(const std::string& path) const {
+std::string GDA::to_text() const {
   modelfile::Writer w("GDA.save");
   w.raw("{\"positive_class\":").quoted(positive_class);
   w.raw(",\"negative_class\":").quoted(negative_class);
@@ -180,15 +180,20 @@ void GDA::save(const std::string& path) const {
   w.raw(",\"mu_zero\":").vec(mu_zero);
   w.raw(",\"mu_one\":").vec(mu_one);
   w.raw(",\"covariance\":").mat(covariance).raw("}");
-  w.save(path);
+  return w.text();
 }
+
+void GDA::save(const std::string& path) const { modelfile::Writer("GDA.save").raw(to_text()).save(path); }
 
 DoubleVector GDA::_parse_vec(const modelfile::Reader& text, std::size_t& pos) { return text.vec(pos); }
 
 DoubleMatrix GDA::_parse_mat(const modelfile::Reader& text, std::size_t& pos) { return text.mat(pos); }
 
-void GDA::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file("GDA.load", path);
+void GDA::load(const std::string& path) { read(modelfile::Reader::from_file("GDA.load", path)); }
+
+void GDA::load_text(const std::string& text) { read(modelfile::Reader("GDA.load_text", text)); }
+
+void GDA::read(const modelfile::Reader& r) {
   std::size_t p = r.after("\"positive_class\":\"");
   std::string positive = r.until_quote(p);
   p = r.after("\"negative_class\":\"");

@@ -37,6 +37,9 @@ class GDA {
   void save(const std::string& path) const;
   // Either every field is replaced or, on any error, none.
   void load(const std::string& path);
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
 
   // The steps of fit, in the order fit runs them; each relies on the fields set before it.
   double compute_phi(const std::vector<std::string>& y, int m) const;
@@ -49,6 +52,7 @@ class GDA {
   static DoubleMatrix _parse_mat(const modelfile::Reader& text, std::size_t& pos);
 
  private:
+  void read(const modelfile::Reader& r);
   // The inverse and normalising factor of the regularised covariance, formed once per call and
   // shared by both classes and every query: the same values the density would form each time.
   struct Density {

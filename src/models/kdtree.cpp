@@ -174,19 +174,28 @@ double KDTree::accuracy(const DoubleMatrix& x_test, const std::vector<std::strin
   return double(correct) / double(y_test.size()) * 100;
 }
 
-void KDTree::save(const std::string& path) const {
+std::string KDTree::to_text() const {
   modelfile::Writer w("KDTree.save");
   w.raw("{\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
-  w.save(path);
+  return w.text();
 }
 
+void KDTree::save(const std::string& path) const { modelfile::Writer("KDTree.save").raw(to_text()).save(path); }
+
 void KDTree::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file("KDTree.load", path);
+  *this = read(modelfile::Reader::from_file("KDTree.load", path), "KDTree.load of '" + path + "'");
+}
+
+void KDTree::load_text(const std::string& text) {
+  *this = read(modelfile::Reader("KDTree.load_text", text), "KDTree.load_text");
+}
+
+KDTree KDTree::read(const modelfile::Reader& r, const std::string& where) {
   std::size_t p = r.after("\"x_train\":[") - 1;
   DoubleMatrix x = r.mat(p);
   p = r.after("\"y_train\":[") - 1;
   std::vector<std::string> y = r.strings(p);
-  *this = build("KDTree.load of '" + path + "'", std::move(x), std::move(y));
+  return build(where, std::move(x), std::move(y));
 }
 
 }  // namespace tarnwick

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/model_file.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
 
@@ -31,6 +32,9 @@ class KDTree {
   // Rebuilds the tree from the saved points; a file without points gives an untrained model. All
   // or nothing: on any error the model is left as it was.
   void load(const std::string& path = "kdtree.json");
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
 
   const DoubleMatrix& x_train() const { return x_train_; }
   const std::vector<std::string>& y_train() const { return y_train_; }
@@ -38,6 +42,7 @@ class KDTree {
 
  private:
   static KDTree build(const std::string& context, DoubleMatrix x, std::vector<std::string> y);
+  static KDTree read(const modelfile::Reader& r, const std::string& where);
   // Arranges order[lo, hi) into the subtree over those points.
   void construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
                  const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis) const;

@@ -284,18 +284,27 @@ double KNN::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>&
   return double(correct) / double(y_test.size()) * 100;
 }
 
-void KNN::save(const std::string& path) const {
+std::string KNN::to_text() const {
   modelfile::Writer w("KNN.save");
   w.raw("{\"k\":").integer(k_).raw(",\"metric\":").quoted(metric_);
   w.raw(",\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
-  w.save(path);
+  return w.text();
 }
 
+void KNN::save(const std::string& path) const { modelfile::Writer("KNN.save").raw(to_text()).save(path); }
+
 void KNN::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file("KNN.load", path);
+  *this = read(modelfile::Reader::from_file("KNN.load", path), "KNN.load of '" + path + "'");
+}
+
+void KNN::load_text(const std::string& text) {
+  *this = read(modelfile::Reader("KNN.load_text", text), "KNN.load_text");
+}
+
+KNN KNN::read(const modelfile::Reader& r, const std::string& where) {
   std::size_t p = r.after("\"k\":");
   const int k = r.integer(p);
-  check_k("KNN.load of '" + path + "'", k);
+  check_k(where, k);
   p = r.after("\"metric\":\"");
   std::string metric = r.until_quote(p);
   p = r.after("\"x_train\":[") - 1;
@@ -303,12 +312,12 @@ void KNN::load(const std::string& path) {
   p = r.after("\"y_train\":[") - 1;
   std::vector<std::string> y = r.strings(p);
   if (y.size() < x.size()) {
-    check::fail("KNN.load of '" + path + "'", "x_train has " + std::to_string(x.size()) + " rows but y_train has " +
-                                                  std::to_string(y.size()) + " labels");
+    check::fail(where, "x_train has " + std::to_string(x.size()) + " rows but y_train has " +
+                           std::to_string(y.size()) + " labels");
   }
   KNN next(k, std::move(metric));
   next.fit(std::move(x), std::move(y));
-  *this = std::move(next);
+  return next;
 }
 
 }  // namespace tarnwick

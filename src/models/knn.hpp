@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/model_file.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
 
@@ -31,6 +32,9 @@ class KNN {
   void save(const std::string& path = "knn.json") const;
   // All or nothing: on any error the model is left as it was.
   void load(const std::string& path = "knn.json");
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
 
   int k() const { return k_; }
   const std::string& metric() const { return metric_; }
@@ -40,6 +44,8 @@ class KNN {
   enum class Metric { euclidean, manhattan, cosine };
 
  private:
+  // The model a file's text describes; where names the load in messages.
+  static KNN read(const modelfile::Reader& r, const std::string& where);
   void check_queries(const char* fn, const DoubleMatrix& queries) const;
   // Predicts the count queries (at most one batch) into out.
   void predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,

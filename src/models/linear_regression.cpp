@@ -63,14 +63,25 @@ double LinearRegression::mse(const DoubleVector& x, const DoubleVector& y) const
   return s / double(y.size());
 }
 
-void LinearRegression::save(const std::string& path) const {
+std::string LinearRegression::to_text() const {
   modelfile::Writer w("LinearRegression.save");
   w.raw("{\"theta0\":").number(theta0).raw(",\"theta1\":").number(theta1).raw("}");
-  w.save(path);
+  return w.text();
+}
+
+void LinearRegression::save(const std::string& path) const {
+  modelfile::Writer("LinearRegression.save").raw(to_text()).save(path);
 }
 
 void LinearRegression::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file("LinearRegression.load", path);
+  read(modelfile::Reader::from_file("LinearRegression.load", path));
+}
+
+void LinearRegression::load_text(const std::string& text) {
+  read(modelfile::Reader("LinearRegression.load_text", text));
+}
+
+void LinearRegression::read(const modelfile::Reader& r) {
   std::size_t p0 = r.after("\"theta0\":");
   const double t0 = r.number(p0);
   std::size_t p1 = r.after("\"theta1\":");

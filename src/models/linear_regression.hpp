@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/model_file.hpp"
 #include "core/types.hpp"
 
 namespace tarnwick {
@@ -25,6 +26,12 @@ class LinearRegression {
   void save(const std::string& path) const;
   // Either both parameters are replaced or, on any error, neither.
   void load(const std::string& path);
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
+
+ private:
+  void read(const modelfile::Reader& r);
 };
 
 }  // namespace tarnwick

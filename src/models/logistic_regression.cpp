@@ -97,14 +97,25 @@ double LogisticRegression::accuracy(const DoubleMatrix& x_test, const std::vecto
   return (double(correct) / double(y_test.size())) * 100.0;
 }
 
-void LogisticRegression::save(const std::string& path) const {
+std::string LogisticRegression::to_text() const {
   modelfile::Writer w("LogisticRegression.save");
   w.raw("{\"positive_class\":").quoted(positive_class).raw(",\"thetas\":").vec(thetas).raw("}");
-  w.save(path);
+  return w.text();
+}
+
+void LogisticRegression::save(const std::string& path) const {
+  modelfile::Writer("LogisticRegression.save").raw(to_text()).save(path);
 }
 
 void LogisticRegression::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file("LogisticRegression.load", path);
+  read(modelfile::Reader::from_file("LogisticRegression.load", path));
+}
+
+void LogisticRegression::load_text(const std::string& text) {
+  read(modelfile::Reader("LogisticRegression.load_text", text));
+}
+
+void LogisticRegression::read(const modelfile::Reader& r) {
   std::size_t p = r.after("\"positive_class\":\"");
   std::string label = r.until_quote(p);
   std::size_t q = r.after("\"thetas\":[") - 1;

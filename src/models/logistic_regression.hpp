@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/model_file.hpp"
 #include "core/types.hpp"
 
 namespace tarnwick {
@@ -34,6 +35,12 @@ class LogisticRegression {
   void save(const std::string& path) const;
   // Either both fields are replaced or, on any error, neither.
   void load(const std::string& path);
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
+
+ private:
+  void read(const modelfile::Reader& r);
 };
 
 }  // namespace tarnwick

@@ -186,7 +186,7 @@ double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std
   return double(correct) / double(labels.size()) * 100;
 }
 
-void TextNaiveBayes::save(const std::string& path) const {
+std::string TextNaiveBayes::to_text() const {
   // Column order rather than the hash table's, so that one model always writes the same file.
   std::vector<std::pair<std::string_view, int>> words(vocab_.begin(), vocab_.end());
   std::sort(words.begin(), words.end(), [](const auto& a, const auto& b) {
@@ -196,11 +196,20 @@ void TextNaiveBayes::save(const std::string& path) const {
   w.raw("{\"vocab_size\":").integer(vocab_size_).raw(",\"n\":").integer(n_);
   w.raw(",\"vocab\":").object(words).raw(",\"class_ratio\":").object(class_ratio_);
   w.raw(",\"phi\":").indexed_object(phi_).raw("}");
-  w.save(path);
+  return w.text();
 }
 
+void TextNaiveBayes::save(const std::string& path) const { modelfile::Writer(name_ + ".save").raw(to_text()).save(path); }
+
 void TextNaiveBayes::load(const std::string& path) {
-  const auto r = modelfile::Reader::from_file(name_ + ".load", path);
+  read(modelfile::Reader::from_file(name_ + ".load", path), name_ + ".load", "'" + path + "'");
+}
+
+void TextNaiveBayes::load_text(const std::string& text) {
+  read(modelfile::Reader(name_ + ".load_text", text), name_ + ".load_text", "the text");
+}
+
+void TextNaiveBayes::read(const modelfile::Reader& r, const std::string& fn, const std::string& source) {
   std::size_t p = r.after("\"vocab_size\":");
   const int vocab_size = r.integer(p);
   p = r.after("\"n\":");
@@ -211,9 +220,8 @@ void TextNaiveBayes::load(const std::string& path) {
   // A column outside the rows would be written outside them by every prediction.
   for (const auto& [word, column] : words) {
     if (column < 0 || column >= vocab_size) {
-      check::fail(name_ + ".load", "in '" + path + "' the word \"" + word + "\" has column " +
-                                       std::to_string(column) + ", outside the " + std::to_string(vocab_size) +
-                                       " columns of vocab_size");
+      check::fail(fn, "in " + source + " the word \"" + word + "\" has column " + std::to_string(column) +
+                          ", outside the " + std::to_string(vocab_size) + " columns of vocab_size");
     }
   }
   Vocabulary vocab(words.begin(), words.end());

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/model_file.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
@@ -41,6 +42,9 @@ class TextNaiveBayes {
   // All or nothing: on any error the model is left as it was. Every vocabulary column must lie
   // below the file's vocab_size.
   void load(const std::string& path);
+  // The text save writes and load reads, without a file (what pickling carries).
+  std::string to_text() const;
+  void load_text(const std::string& text);
 
   int vocab_size() const { return vocab_size_; }
   int n() const { return n_; }
@@ -74,6 +78,8 @@ class TextNaiveBayes {
   const std::string name_;
 
  private:
+  // fn and source name the call and the text in messages ("in 'model.json'").
+  void read(const modelfile::Reader& r, const std::string& fn, const std::string& source);
   void check_vocab_size(const char* method) const;
   ColumnTotals column_totals(const std::vector<Tokens>& documents, const std::vector<std::string>& labels,
                              const Vocabulary& vocab, const ClassCounts& ratio) const;

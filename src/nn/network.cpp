@@ -64,7 +64,9 @@ Network::Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix
       neurons_in_layers(std::move(neurons_in_layers)),
       initial_input(std::move(initial_input)),
       optimizer(optimizer),
-      dropout_rate(dropout_rate) {
+      dropout_rate(dropout_rate),
+      function_type(function_type),
+      activation(activation) {
   constexpr const char* fn = "Network";
   const std::size_t listed = this->neurons_in_layers.size();
   if (layer_num < 1 || std::size_t(layer_num) > listed) {

@@ -43,6 +43,11 @@ class Network {
   // Restores only the dropout rate and, when the network has an optimizer, its learning rate.
   void save_hyperparams(const std::string& path) const;
   void load_hyperparams(const std::string& path);
+  // The two files' texts without a file (what pickling carries), read as the loads read them.
+  std::string weights_text() const;
+  void load_weights_text(const std::string& text);
+  std::string hyperparams_text() const;
+  void load_hyperparams_text(const std::string& text);
 
   // Layer i on input, then every later layer; the result is the last layer's a_node.
   void feedforward(int i, std::shared_ptr<Matrix> input);
@@ -60,6 +65,9 @@ class Network {
   std::vector<Layer> layers;
   Optimizer* optimizer;
   double dropout_rate;
+  // As constructed: the activation the caller lent (null for the built-in one of function_type).
+  FunctionType function_type;
+  ActivationFunction* activation;
   std::string weights_dir;
   std::vector<ElementPtr> sorted_graph;
   std::map<std::pair<int, std::string>, int> node_index_map;
@@ -69,6 +77,8 @@ class Network {
   void _update_sorted_graph();
   void _check_batch(const char* fn, const DoubleMatrix& x) const;
   std::string _weights_path(const std::string& path) const;
+  void _read_weights(const char* fn, const modelfile::Reader& in);
+  void _read_hyperparams(const char* fn, const modelfile::Reader& in);
   static void _write_mat(modelfile::Writer& out, const DoubleMatrix& m);
   static DoubleMatrix _parse_mat(const modelfile::Reader& in, std::size_t& pos);
   static DoubleVector _parse_vec(const modelfile::Reader& in, std::size_t& pos);

@@ -22,7 +22,7 @@ std::string Network::_weights_path(const std::string& path) const {
   return weights_dir.empty() ? "weights.json" : weights_dir;
 }
 
-void Network::save_weights(const std::string& path) const {
+std::string Network::weights_text() const {
   modelfile::Writer out("Network.save_weights");
   out.raw("[");
   for (std::size_t i = 0; i < layers.size(); ++i) {
@@ -34,13 +34,25 @@ void Network::save_weights(const std::string& path) const {
     out.raw("}");
   }
   out.raw("]");
-  out.save(_weights_path(path));
+  return out.text();
+}
+
+void Network::save_weights(const std::string& path) const {
+  modelfile::Writer("Network.save_weights").raw(weights_text()).save(_weights_path(path));
 }
 
 void Network::load_weights(const std::string& path) {
   constexpr const char* fn = "Network.load_weights";
+  _read_weights(fn, modelfile::Reader::from_file(fn, _weights_path(path)));
+}
+
+void Network::load_weights_text(const std::string& text) {
+  constexpr const char* fn = "Network.load_weights_text";
+  _read_weights(fn, modelfile::Reader(fn, text));
+}
+
+void Network::_read_weights(const char* fn, const modelfile::Reader& in) {
   Exclusive exclusive(*this, fn);
-  const modelfile::Reader in = modelfile::Reader::from_file(fn, _weights_path(path));
   const std::string& text = in.text();
   std::size_t p = text.find('{');
   if (p == std::string::npos) p = text.size();
@@ -69,7 +81,7 @@ void Network::load_weights(const std::string& path) {
   }
 }
 
-void Network::save_hyperparams(const std::string& path) const {
+std::string Network::hyperparams_text() const {
   modelfile::Writer out("Network.save_hyperparams");
   out.raw("{\"layer_num\":").integer(layer_num).raw(",\"neurons_in_layers\":[");
   for (std::size_t i = 0; i < neurons_in_layers.size(); ++i) {
@@ -82,13 +94,25 @@ void Network::save_hyperparams(const std::string& path) const {
     out.raw(",\"optimizer\":\"").raw(dynamic_cast<const Adam*>(optimizer) ? "Adam" : "SGD").raw("\"");
   }
   out.raw("}");
-  out.save(path);
+  return out.text();
+}
+
+void Network::save_hyperparams(const std::string& path) const {
+  modelfile::Writer("Network.save_hyperparams").raw(hyperparams_text()).save(path);
 }
 
 void Network::load_hyperparams(const std::string& path) {
   constexpr const char* fn = "Network.load_hyperparams";
+  _read_hyperparams(fn, modelfile::Reader::from_file(fn, path));
+}
+
+void Network::load_hyperparams_text(const std::string& text) {
+  constexpr const char* fn = "Network.load_hyperparams_text";
+  _read_hyperparams(fn, modelfile::Reader(fn, text));
+}
+
+void Network::_read_hyperparams(const char* fn, const modelfile::Reader& in) {
   Exclusive exclusive(*this, fn);
-  const modelfile::Reader in = modelfile::Reader::from_file(fn, path);
   std::size_t p = in.after("\"dropout_rate\":");
   const double rate = in.number(p);
   double learning_rate = optimizer ? optimizer->learning_rate : 0.0;
