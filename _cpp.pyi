@@ -893,7 +893,7 @@ class LogisticRegression:
         ...
     def accuracy(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, y_test: collections.abc.Sequence[str], threshold: typing.SupportsFloat | typing.SupportsIndex = 0.5) -> float:
         """
-        Percentage of rows whose prediction matches the label (any label other than positive_class counts as '').
+        Percentage of rows predicted as labelled (a label other than positive_class counts as '').
         
         Args:
             x_test: (n_queries, n_features) list of rows.

@@ -34,7 +34,8 @@ std::shared_ptr<Node> as(const ElementPtr& e) {
 }  // namespace
 
 void register_autodiff(py::module_& m) {
-  py::class_<Element, ElementPtr> element(m, "Element", R"doc(A node of the reverse-mode autodiff graph: the base of Scalar and Matrix.
+  py::class_<Element, ElementPtr> element(m, "Element",
+      R"doc(A node of the reverse-mode autodiff graph: the base of Scalar and Matrix.
 
 Python cannot create an Element directly; every node is a Scalar or a Matrix. A node holds its
 operands, the label of the operation that made it and a backward rule that adds its gradient into
@@ -55,7 +56,8 @@ Scalars cannot be pickled.
            "A leaf node holding digit (float), with gradient 0.0 and operation ''.")
       .def_readwrite("digit", &Scalar::digit, "float: the node's value.")
       .def_readwrite("gradient", &Scalar::gradient,
-                     "float: d(root)/d(this node), accumulated by backprop; 0.0 until then. Set the root's to 1.0 first.")
+                     "float: d(root)/d(this node), accumulated by backprop; 0.0 until then. "
+                     "Set the root's to 1.0 first.")
       .def("__add__", [](Scalar& a, const ScalarPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
            "self + other, a new node labelled 'add'. other must be a Scalar (TypeError otherwise).")
       .def("__mul__", [](Scalar& a, const ScalarPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
@@ -104,7 +106,8 @@ Raises:
                ", operation=" + py_repr(s.operation) + ")";
       }, "Scalar(digit=..., gradient=..., operation='...').");
 
-  py::class_<Matrix, Element, MatrixPtr>(m, "Matrix", R"doc(A matrix autodiff node: a list of rows and a gradient of the same shape.
+  py::class_<Matrix, Element, MatrixPtr>(m, "Matrix",
+      R"doc(A matrix autodiff node: a list of rows and a gradient of the same shape.
 
 Combine nodes with + - (element-wise), * (the matrix product), / (element-wise quotient) and the
 methods below; both operands must be Matrix nodes (a float raises TypeError: scale with
@@ -121,17 +124,21 @@ ValueError naming the helper and the shapes. Matrices cannot be pickled.
       .def("__add__", [](Matrix& a, const MatrixPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
            "self + other element-wise, a new node labelled 'add'. Raises ValueError unless the shapes match.")
       .def("__mul__", [](Matrix& a, const MatrixPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
-           "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. Raises ValueError on shapes.")
+           "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. "
+           "Raises ValueError on shapes.")
       .def("__sub__", [](Matrix& a, const MatrixPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
            "self - other element-wise, a new node labelled 'sub'. Raises ValueError unless the shapes match.")
       .def("__truediv__", [](Matrix& a, const MatrixPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
            py::pos_only(),
-           "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). ValueError on shapes.")
+           "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). "
+           "ValueError on shapes.")
       .def("__neg__", [](Matrix& a) { return as<Matrix>(a.neg()); }, "-self, a new node labelled 'neg'.")
-      .def("relu", [](Matrix& a) { return as<Matrix>(a.relu()); }, "max(x, 0.0) of every entry, a new node labelled 'relu'.")
+      .def("relu", [](Matrix& a) { return as<Matrix>(a.relu()); },
+           "max(x, 0.0) of every entry, a new node labelled 'relu'.")
       .def("sigmoid", [](Matrix& a) { return as<Matrix>(a.sigmoid()); },
            "1 / (exp(-x) + 1) of every entry, a new node labelled 'sigmoid'.")
-      .def("tanh_op", [](Matrix& a) { return as<Matrix>(a.tanh_op()); }, "tanh of every entry, a new node labelled 'tanh'.")
+      .def("tanh_op", [](Matrix& a) { return as<Matrix>(a.tanh_op()); },
+           "tanh of every entry, a new node labelled 'tanh'.")
       .def("exp_op", [](Matrix& a) { return as<Matrix>(a.exp_op()); }, "exp of every entry, a new node labelled 'exp'.")
       .def("log_op", [](Matrix& a) { return as<Matrix>(a.log_op()); },
            "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below).")
@@ -167,7 +174,8 @@ Raises:
                ", operation=" + py_repr(x.operation) + ")";
       }, "Matrix(shape=ROWSxCOLS, operation='...'); the values are in .matrix.");
 
-  py::class_<ActivationFunction, PyActivationFunction>(m, "ActivationFunction", R"doc(An activation: one float to one float, with its derivative.
+  py::class_<ActivationFunction, PyActivationFunction>(m, "ActivationFunction",
+      R"doc(An activation: one float to one float, with its derivative.
 
 Subclass it in Python to give a Network your own activation: call ActivationFunction.__init__(self)
 from your __init__ and define forward(self, x) and derivative(self, x) (a missing one raises
@@ -192,7 +200,8 @@ __dict__.
       .def(py::init<>(), "The hyperbolic tangent.");
 
   py::enum_<FunctionType> function_type(
-      m, "FunctionType", "The built-in activation a Network uses when it is given none: RELU (0), SIGMOID (1), TANH (2).");
+      m, "FunctionType",
+      "The built-in activation a Network uses when it is given none: RELU (0), SIGMOID (1), TANH (2).");
   function_type.value("RELU", FunctionType::RELU, "ReLU, the Network default.")
       .value("SIGMOID", FunctionType::SIGMOID, "Sigmoid.")
       .value("TANH", FunctionType::TANH, "Tanh.")

@@ -11,7 +11,8 @@
 namespace tarnwick::bindings {
 
 void register_core(pybind11::module_& m) {
-  m.def("matrix_with_matrix_multiplication", &matrix_with_matrix_multiplication, R"doc(Matrix product A @ B, computed by one BLAS dgemm call.
+  m.def("matrix_with_matrix_multiplication", &matrix_with_matrix_multiplication,
+      R"doc(Matrix product A @ B, computed by one BLAS dgemm call.
 
 Args (positional only):
     A: (m, k) list of rows, at least one row.
@@ -23,7 +24,8 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is empty, ragged or has fewer than k rows.
 )doc");
-  m.def("matrix_addition_and_sub", &matrix_addition_and_sub, R"doc(A + B when operation is exactly "add", A - B for any other text ("sub", "Add", "").
+  m.def("matrix_addition_and_sub", &matrix_addition_and_sub,
+      R"doc(A + B when operation is exactly "add", A - B for any other text ("sub", "Add", "").
 
 Args (positional only):
     A: (m, n) list of rows, at least one row.
@@ -60,7 +62,8 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is smaller than A.
 )doc");
-  m.def("element_wise_division_two_matrices", &element_wise_division_two_matrices, R"doc(Element-wise quotient A / B; a zero divisor gives +-inf, and 0 / 0 gives nan (never an error).
+  m.def("element_wise_division_two_matrices", &element_wise_division_two_matrices,
+      R"doc(Element-wise quotient A / B; a zero divisor gives +-inf, and 0 / 0 gives nan (never an error).
 
 Args (positional only):
     A: (m, n) list of rows, at least one row.
@@ -72,7 +75,8 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is smaller than A.
 )doc");
-  m.def("element_wise_roots", &element_wise_roots, R"doc(The degree-th root of every entry, pow(x, 1.0 / degree); a negative entry gives nan.
+  m.def("element_wise_roots", &element_wise_roots,
+      R"doc(The degree-th root of every entry, pow(x, 1.0 / degree); a negative entry gives nan.
 
 Args (positional only):
     M: (m, n) list of rows, at least one row.
@@ -95,7 +99,8 @@ Returns:
 Raises:
     ValueError: M is empty or ragged.
 )doc");
-  m.def("ReLU_derivative", &ReLU_derivative, R"doc(1.0 where an entry is above 0.0, else 0.0 (zero, negative and nan entries give 0.0).
+  m.def("ReLU_derivative", &ReLU_derivative,
+      R"doc(1.0 where an entry is above 0.0, else 0.0 (zero, negative and nan entries give 0.0).
 
 Args (positional only):
     M: (m, n) list of rows, at least one row.
@@ -106,7 +111,8 @@ Returns:
 Raises:
     ValueError: M is empty or ragged.
 )doc");
-  m.def("sum_across_column", &sum_across_column, R"doc(The sum of each row (the sum runs across the columns), added left to right from 0.0.
+  m.def("sum_across_column", &sum_across_column,
+      R"doc(The sum of each row (the sum runs across the columns), added left to right from 0.0.
 
 Args (positional only):
     M: (m, n) list of rows; may be empty.
@@ -117,7 +123,8 @@ Returns:
 Raises:
     ValueError: M is ragged.
 )doc");
-  m.def("matrix_product_from_vector_and_transpose", &matrix_product_from_vector_and_transpose, R"doc(The outer product v v^T of the first n entries of v.
+  m.def("matrix_product_from_vector_and_transpose", &matrix_product_from_vector_and_transpose,
+      R"doc(The outer product v v^T of the first n entries of v.
 
 Args (positional only):
     n: int, at least 0.
@@ -141,7 +148,8 @@ Returns:
 Raises:
     ValueError: b is shorter than a.
 )doc");
-  m.def("LU_decomposition", &LU_decomposition, R"doc(LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
+  m.def("LU_decomposition", &LU_decomposition,
+      R"doc(LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
 
 A zero pivot is not an error: it fills the rest of its column of L with inf and nan.
 
@@ -155,7 +163,8 @@ Returns:
 Raises:
     ValueError: n is negative ("vector") or A is smaller than n x n.
 )doc");
-  m.def("calculate_determinant", &calculate_determinant, R"doc(The product of the first n diagonal entries; given the U of LU_decomposition, det(A).
+  m.def("calculate_determinant", &calculate_determinant,
+      R"doc(The product of the first n diagonal entries; given the U of LU_decomposition, det(A).
 
 Args (positional only):
     U: list of at least n rows of at least n floats.
@@ -167,7 +176,8 @@ Returns:
 Raises:
     ValueError: U is smaller than n x n.
 )doc");
-  m.def("matrix_inverse", &matrix_inverse, R"doc(The inverse of L U by forward then back substitution (L's diagonal is taken as 1).
+  m.def("matrix_inverse", &matrix_inverse,
+      R"doc(The inverse of L U by forward then back substitution (L's diagonal is taken as 1).
 
 A zero diagonal entry of U gives inf and nan in the result, never an error.
 
@@ -182,7 +192,8 @@ Returns:
 Raises:
     ValueError: n is negative ("vector") or L or U is smaller than n x n.
 )doc");
-  m.def("matrix_product_with_matrix_and_vector", &matrix_product_with_matrix_and_vector, R"doc(The product of the leading rows x cols block of M with the first cols entries of v.
+  m.def("matrix_product_with_matrix_and_vector", &matrix_product_with_matrix_and_vector,
+      R"doc(The product of the leading rows x cols block of M with the first cols entries of v.
 
 Args (positional only):
     M: list of at least rows rows of at least cols floats.
@@ -196,7 +207,8 @@ Returns:
 Raises:
     ValueError: rows or cols is negative ("vector"), or M or v is too small.
 )doc");
-  m.def("scalar_product_from_transpose_and_vector", &scalar_product_from_transpose_and_vector, R"doc(The dot product a . b over the entries of a, added in index order from 0.0.
+  m.def("scalar_product_from_transpose_and_vector", &scalar_product_from_transpose_and_vector,
+      R"doc(The dot product a . b over the entries of a, added in index order from 0.0.
 
 Args (positional only):
     a: list of floats; empty gives 0.0.

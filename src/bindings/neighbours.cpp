@@ -81,7 +81,8 @@ Raises:
     ValueError: the metric or a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &KNN::load, py::arg("path") = "knn.json", R"doc(Replaces k, the metric and the training data with those of a save file (all or nothing).
+      .def("load", &KNN::load, py::arg("path") = "knn.json",
+          R"doc(Replaces k, the metric and the training data with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
@@ -125,7 +126,8 @@ Returns:
 Raises:
     ValueError: k is below 1 or the query is shorter than a training point.
 )doc")
-      .def("predict", &KDTree::predict, py::arg("x_test"), py::arg("k") = 1, R"doc(The label of every query row, as predict_one.
+      .def("predict", &KDTree::predict, py::arg("x_test"), py::arg("k") = 1,
+          R"doc(The label of every query row, as predict_one.
 
 Args:
     x_test: (n_queries, n_features) list of rows.
@@ -151,7 +153,8 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, k below 1, or a row shorter than a training point.
 )doc")
-      .def("save", &KDTree::save, py::arg("path") = "kdtree.json", R"doc(Writes the training data to path as one line of text.
+      .def("save", &KDTree::save, py::arg("path") = "kdtree.json",
+          R"doc(Writes the training data to path as one line of text.
 
 Format: {"x_train":[[...],...],"y_train":["a",...]}.
 
@@ -159,7 +162,8 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &KDTree::load, py::arg("path") = "kdtree.json", R"doc(Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
+      .def("load", &KDTree::load, py::arg("path") = "kdtree.json",
+          R"doc(Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
 
 A file without points gives an untrained model.
 

@@ -16,7 +16,8 @@ namespace tarnwick::bindings {
 
 namespace {
 
-constexpr const char* kNetworkInit = R"doc(A network of layer_num fully-connected layers trained on the columns of initial_input.
+constexpr const char* kNetworkInit =
+    R"doc(A network of layer_num fully-connected layers trained on the columns of initial_input.
 
 Matrices are sample-per-column: initial_input is (n_features, n_samples), one column per sample;
 the first layer takes n_features inputs. Hidden layers use the activation (or the built-in one of
@@ -88,7 +89,8 @@ void register_optimizer(py::module_& m, const char* name, double default_rate, c
       .def(py::pickle([](const Opt& o) { return std::make_tuple(o.learning_rate); },
                       [](const std::tuple<double>& state) { return std::make_unique<Opt>(std::get<0>(state)); }));
   cls.def(
-      "__repr__", [name](const Opt& o) { return std::string(name) + "(learning_rate=" + py_repr(o.learning_rate) + ")"; },
+      "__repr__",
+      [name](const Opt& o) { return std::string(name) + "(learning_rate=" + py_repr(o.learning_rate) + ")"; },
       "The class and its learning rate, for example Adam(learning_rate=0.001).");
   reduce_through_state(cls);
   equality<Opt>(
@@ -102,14 +104,16 @@ void register_optimizer(py::module_& m, const char* name, double default_rate, c
 }  // namespace
 
 void register_nn(py::module_& m) {
-  register_optimizer<Adam>(m, "Adam", 0.001, R"doc(The Adam optimizer (beta1 0.9, beta2 0.999, epsilon 1e-08), for a Network.
+  register_optimizer<Adam>(m, "Adam", 0.001,
+      R"doc(The Adam optimizer (beta1 0.9, beta2 0.999, epsilon 1e-08), for a Network.
 
 Its moment estimates live in the network's layers and are not pickled or saved: a restored network
 resumes training as with a fresh Adam.
 )doc");
   register_optimizer<SGD>(m, "SGD", 0.01, "Plain gradient descent, w := w - gradient * learning_rate, for a Network.");
 
-  py::class_<Network> network(m, "Network", R"doc(A feed-forward classifier network: softmax output, cross-entropy loss, mini-batch training.
+  py::class_<Network> network(m, "Network",
+      R"doc(A feed-forward classifier network: softmax output, cross-entropy loss, mini-batch training.
 
 Sample-per-column throughout: inputs are (n_features, n_samples) and labels (n_classes, n_samples)
 with one one-hot column per sample. A network pickles (and so deep-copies) as its constructor
@@ -152,7 +156,8 @@ Raises:
     ValueError: x_test's row count is not the first layer's input size, x_test has no columns, or
         y_test lacks rows or columns.
 )doc")
-      .def("predict", &Network::predict, py::arg("x_test"), R"doc(The most probable class of every column (one forward pass, no dropout).
+      .def("predict", &Network::predict, py::arg("x_test"),
+          R"doc(The most probable class of every column (one forward pass, no dropout).
 
 Args:
     x_test: (n_features, n_samples) inputs, one column per sample.

@@ -81,7 +81,8 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &GDA::load, py::arg("path") = "gda.json", R"doc(Replaces every field with those of a save file (all or nothing).
+      .def("load", &GDA::load, py::arg("path") = "gda.json",
+          R"doc(Replaces every field with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
@@ -101,14 +102,16 @@ Raises:
       }, "The class labels and dimension (0: not fitted).");
   pickle_through_file<GDA>(gda);
 
-  py::class_<LinearRegression> line(m, "LinearRegression", R"doc(Straight-line fit y ~ theta0 + theta1 * x on one feature, by batch gradient descent.
+  py::class_<LinearRegression> line(m, "LinearRegression",
+      R"doc(Straight-line fit y ~ theta0 + theta1 * x on one feature, by batch gradient descent.
 
 x and y are lists of floats, one entry per sample. Pickles as its file text; equal models write
 the same file.
 )doc");
   line.def(py::init<>(), "A model with theta0 = theta1 = 0.0.")
       .def("fit", &LinearRegression::fit, py::arg("x_train"), py::arg("y_train"), py::arg("learning_rate") = 0.01,
-           py::arg("iterations") = 100, R"doc(Fits theta0 and theta1 by gradient descent on the squared error, from zero every time.
+           py::arg("iterations") = 100,
+               R"doc(Fits theta0 and theta1 by gradient descent on the squared error, from zero every time.
 
 Args:
     x_train: list of floats, one per sample.
@@ -160,7 +163,8 @@ Raises:
       }, "The two parameters (both 0.0 until fitted).");
   pickle_through_file<LinearRegression>(line);
 
-  py::class_<LogisticRegression> logistic(m, "LogisticRegression", R"doc(Binary logistic regression over rows of features, by batch gradient ascent.
+  py::class_<LogisticRegression> logistic(m, "LogisticRegression",
+      R"doc(Binary logistic regression over rows of features, by batch gradient ascent.
 
 X is (n_samples, n_features), one row per sample. One label is the positive class; every other
 label is negative and predicts as ''. thetas holds the intercept, then one weight per feature.
@@ -170,7 +174,8 @@ write the same file.
   logistic.def(py::init<std::string>(), py::arg("positive_class") = "",
                "A model whose positive class is positive_class (str); '' lets fit take the smallest label.")
       .def("fit", &LogisticRegression::fit, py::arg("x_train"), py::arg("y_train"), py::arg("learning_rate") = 0.001,
-           py::arg("iterations") = 1000, R"doc(Fits thetas by gradient ascent on the mean log-likelihood, from zero weights.
+           py::arg("iterations") = 1000,
+               R"doc(Fits thetas by gradient ascent on the mean log-likelihood, from zero weights.
 
 Sets positive_class only when it is '' (to the smallest label), and keeps it through later fits.
 
@@ -183,7 +188,8 @@ Args:
 Raises:
     ValueError: x_train is empty or ragged, or y_train has fewer labels than rows.
 )doc")
-      .def("predict_proba", &LogisticRegression::predict_proba, R"doc(The probability of the positive class for every row.
+      .def("predict_proba", &LogisticRegression::predict_proba,
+          R"doc(The probability of the positive class for every row.
 
 Args (positional only):
     x: (n_queries, n_features) list of rows, none longer than len(thetas) - 1.
@@ -208,7 +214,7 @@ Raises:
     ValueError: a row is longer than the weights.
 )doc")
       .def("accuracy", &LogisticRegression::accuracy, py::arg("x_test"), py::arg("y_test"), py::arg("threshold") = 0.5,
-           R"doc(Percentage of rows whose prediction matches the label (any label other than positive_class counts as '').
+           R"doc(Percentage of rows predicted as labelled (a label other than positive_class counts as '').
 
 Args:
     x_test: (n_queries, n_features) list of rows.

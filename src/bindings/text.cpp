@@ -59,7 +59,8 @@ Returns:
 Raises:
     ValueError: fewer labels than texts.
 )doc")
-      .def("save", &Model::save, py::arg("path") = file, R"doc(Writes the model to path as one line of text (either text model loads it).
+      .def("save", &Model::save, py::arg("path") = file,
+          R"doc(Writes the model to path as one line of text (either text model loads it).
 
 Format: {"vocab_size":V,"n":N,"vocab":{"word":column,...},"class_ratio":{"label":count,...},
 "phi":{"label|column":p,...}}, the vocabulary in column order.
@@ -68,7 +69,8 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &Model::load, py::arg("path") = file, R"doc(Replaces the model's fields with those of a save file (all or nothing).
+      .def("load", &Model::load, py::arg("path") = file,
+          R"doc(Replaces the model's fields with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
@@ -85,12 +87,14 @@ Raises:
 }  // namespace
 
 void register_text(py::module_& m) {
-  register_text_model<BernoulliNaiveBayes>(m, "BernoulliNaiveBayes", "bernoulli_nb.json", R"doc(Bernoulli naive Bayes over raw texts: a text is the set of vocabulary words it holds.
+  register_text_model<BernoulliNaiveBayes>(m, "BernoulliNaiveBayes", "bernoulli_nb.json",
+      R"doc(Bernoulli naive Bayes over raw texts: a text is the set of vocabulary words it holds.
 
 phi(c, j) = (texts of class c holding word j + 1) / (texts of c + 2); every column scores, absent
 words included. Pickles as its file text; equal models write the same file.
 )doc");
-  register_text_model<MultinomialNaiveBayes>(m, "MultinomialNaiveBayes", "multinomial_nb.json", R"doc(Multinomial naive Bayes over raw texts: a text is its word counts.
+  register_text_model<MultinomialNaiveBayes>(m, "MultinomialNaiveBayes", "multinomial_nb.json",
+      R"doc(Multinomial naive Bayes over raw texts: a text is its word counts.
 
 phi(c, j) = (occurrences of word j in class c + 1) / (vocab_size + words of class c). Pickles as
 its file text; equal models write the same file.

@@ -199,7 +199,9 @@ std::string TextNaiveBayes::to_text() const {
   return w.text();
 }
 
-void TextNaiveBayes::save(const std::string& path) const { modelfile::Writer(name_ + ".save").raw(to_text()).save(path); }
+void TextNaiveBayes::save(const std::string& path) const {
+  modelfile::Writer(name_ + ".save").raw(to_text()).save(path);
+}
 
 void TextNaiveBayes::load(const std::string& path) {
   read(modelfile::Reader::from_file(name_ + ".load", path), name_ + ".load", "'" + path + "'");
