@@ -4,8 +4,8 @@
 
 Each scenario runs twice, in two fresh interpreters: once with every library pinned to one thread
 (the thread variables are set before anything is imported, and torch.set_num_threads(1)), once
-with the libraries' default threads. Every file of this folder other than run.py and harness.py
-is a benchmark file with a SCENARIOS list (see harness.py); files run in the order of their ORDER.
+with the libraries' default threads. Every file of this folder that holds a SCENARIOS list is a
+benchmark file (see harness.py); files run in the order of their ORDER.
 """
 
 from __future__ import annotations
@@ -46,7 +46,7 @@ def benchmark_files() -> list:
     sys.path.insert(0, str(HERE))
     modules = [importlib.import_module(p.stem) for p in sorted(HERE.glob("*.py"))
                if p.stem not in ("run", "harness")]
-    return sorted(modules, key=lambda m: getattr(m, "ORDER", 100))
+    return sorted((m for m in modules if hasattr(m, "SCENARIOS")), key=lambda m: getattr(m, "ORDER", 100))
 
 
 def blas_of_cpp() -> str:

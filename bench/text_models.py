@@ -1,64 +1,71 @@
-"""Fit and predict times of the two text classifiers against scikit-learn's count vectorizer with
-its multinomial and Bernoulli naive Bayes: 20,000 training and 20,000 test documents of about 50
-words, vocabulary 1,000, four classes. Run: PYTHONPATH=<build dir> python3 bench/text_models.py"""
+"""Text classifiers: MultinomialNaiveBayes and BernoulliNaiveBayes fit on 20,000 generated
+documents of about 50 words (vocabulary 1,000, four classes) and predict 20,000 others, raw texts
+in and labels out, against scikit-learn's count vectorizer followed by its multinomial and
+Bernoulli naive Bayes (the same 1,000 most frequent words, the same letters-only tokens)."""
 
 import random
-import time
 
 import _cpp
+from harness import Case, scenario
 
-try:
-    from sklearn.feature_extraction.text import CountVectorizer
-    from sklearn.naive_bayes import BernoulliNB, MultinomialNB
-except ImportError:  # the peer is optional
-    CountVectorizer = None
+ORDER = 60
+SCENARIOS: list = []
+
+DOCUMENTS, VOCABULARY, CLASSES = 20_000, 1_000, 4
 
 
-def corpus(rng, n, words, classes=4):
+def corpus(rng, n, words):
+    """n documents of 40 to 60 words drawn from a Zipf law whose ranks each class shifts."""
     texts, labels = [], []
     zipf = [1.0 / (i + 1) for i in range(len(words))]
     for _ in range(n):
-        c = rng.randrange(classes)
+        c = rng.randrange(CLASSES)
         shifted = zipf[c * 50:] + zipf[:c * 50]
         texts.append(" ".join(rng.choices(words, shifted, k=rng.randint(40, 60))))
         labels.append("class%d" % c)
     return texts, labels
 
 
-def best_of(runs, fn):
-    times = []
-    for _ in range(runs):
-        start = time.perf_counter()
-        result = fn()
-        times.append(time.perf_counter() - start)
-    return min(times), result
+_data = None
 
 
-def main() -> None:
-    rng = random.Random(0)
-    words = list(dict.fromkeys("".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(3, 9)))
-                               for _ in range(5000)))
-    x_train, y_train = corpus(rng, 20000, words)
-    x_test, y_test = corpus(rng, 20000, words)
-    for name, ours, peer, binary in [("multinomial", _cpp.MultinomialNaiveBayes, "MultinomialNB", False),
-                                     ("bernoulli", _cpp.BernoulliNaiveBayes, "BernoulliNB", True)]:
-        model = ours(1000)
-        fit, _ = best_of(3, lambda: model.fit(x_train, y_train))
-        predict, predicted = best_of(3, lambda: model.predict(x_test))
-        line = f"{name:12} tarnwick fit {fit * 1e3:7.1f} ms  predict {predict * 1e3:7.1f} ms"
-        if CountVectorizer is not None:
-            def sk_fit():
-                vectorizer = CountVectorizer(max_features=1000, token_pattern=r"[a-z]+", binary=binary)
-                nb = (MultinomialNB if peer == "MultinomialNB" else BernoulliNB)(alpha=1.0)
-                nb.fit(vectorizer.fit_transform(x_train), y_train)
-                return vectorizer, nb
-            sk_fit_time, (vectorizer, nb) = best_of(3, sk_fit)
-            sk_predict_time, sk_predicted = best_of(3, lambda: nb.predict(vectorizer.transform(x_test)))
-            agree = sum(a == b for a, b in zip(predicted, sk_predicted)) / len(predicted)
-            line += (f"  | scikit-learn fit {sk_fit_time * 1e3:7.1f} ms  predict {sk_predict_time * 1e3:7.1f} ms"
-                     f"  | same answers {agree:.2%}")
-        print(line)
+def data():
+    global _data
+    if _data is None:
+        rng = random.Random(0)
+        words = list(dict.fromkeys("".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(3, 9)))
+                                   for _ in range(5000)))
+        _data = corpus(rng, DOCUMENTS, words), corpus(rng, DOCUMENTS, words)
+    return _data
 
 
-if __name__ == "__main__":
-    main()
+def _text_case(ours_class: str, peer_class: str, binary: bool) -> Case:
+    from sklearn.feature_extraction.text import CountVectorizer
+    from sklearn import naive_bayes
+
+    (x_train, y_train), (x_test, _) = data()
+
+    def ours():
+        model = getattr(_cpp, ours_class)(VOCABULARY)
+        model.fit(x_train, y_train)
+        return model.predict(x_test)
+
+    def peer():
+        vectorizer = CountVectorizer(max_features=VOCABULARY, token_pattern=r"[a-z]+", binary=binary)
+        model = getattr(naive_bayes, peer_class)(alpha=1.0)
+        model.fit(vectorizer.fit_transform(x_train), y_train)
+        return model.predict(vectorizer.transform(x_test))
+
+    return Case(ours, peer)
+
+
+@scenario(SCENARIOS, "MultinomialNaiveBayes fit + predict, 20,000 + 20,000 texts, vocabulary 1,000",
+          peer="sklearn", needs=("MultinomialNaiveBayes",))
+def multinomial() -> Case:
+    return _text_case("MultinomialNaiveBayes", "MultinomialNB", binary=False)
+
+
+@scenario(SCENARIOS, "BernoulliNaiveBayes fit + predict, 20,000 + 20,000 texts, vocabulary 1,000",
+          peer="sklearn", needs=("BernoulliNaiveBayes",))
+def bernoulli() -> Case:
+    return _text_case("BernoulliNaiveBayes", "BernoulliNB", binary=True)

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace tarnwick::fuzz {
@@ -51,6 +52,12 @@ auto attempt(const char* what, F f) -> std::optional<decltype(f())> {
   std::optional<decltype(f())> out;
   accepted(what, [&] { out = f(); });
   return out;
+}
+
+// Each call in turn, every one run even when an earlier one threw one of the two exceptions.
+template <typename... F>
+void each_call(const char* what, F&&... f) {
+  (accepted(what, std::forward<F>(f)), ...);
 }
 
 // A file of this process in memory-backed storage when there is some (fuzzing writes it for every
@@ -88,10 +95,13 @@ std::string saved_text(const Model& model, Save& save, const char* what) {
 
 // One fuzz input against one model loader:
 //   make()             a small model built as a user would (fitted on a few rows),
-//   save(model, path)  its save method, load(model, path) its load method.
+//   save(model, path)  its save method, load(model, path) its load method,
+//   use(model)         predictions on a loaded model (queries of the fitted width and of others).
 // The input becomes the file to load. The load must either succeed or throw std::invalid_argument or
 // std::out_of_range; a load that fails must leave the model saving exactly the text it saved before;
-// a load that succeeds must give a model whose own file loads back to the same model.
+// a load that succeeds must give a model whose own file loads back to the same model, and whose
+// predictions return or throw one of those two exceptions (a loaded model is as usable as a fitted
+// one: whatever the file held, nothing is read outside the model's data).
 // With TARNWICK_FUZZ_WRITE_SEED=DIR in the environment the target instead writes make()'s file to
 // DIR/made.json (a seed for the corpus) and exits.
 //
@@ -101,10 +111,12 @@ std::string saved_text(const Model& model, Save& save, const char* what) {
 //     return tarnwick::fuzz::check_load(
 //         data, size, [] { KNN m(3, "manhattan"); m.fit({{1, 0.5}, {-2, 0.1}}, {"a", "b"}); return m; },
 //         [](const KNN& m, const std::string& path) { m.save(path); },
-//         [](KNN& m, const std::string& path) { m.load(path); }, "KNN.load");
+//         [](KNN& m, const std::string& path) { m.load(path); },
+//         [](KNN& m) { each_call("KNN.predict", [&] { m.predict({{0, 1}}); }, [&] { m.predict({{2}}); }); },
+//         "KNN.load");
 //   }
-template <typename Make, typename Save, typename Load>
-int check_load(const uint8_t* data, std::size_t size, Make make, Save save, Load load, const char* what) {
+template <typename Make, typename Save, typename Load, typename Use>
+int check_load(const uint8_t* data, std::size_t size, Make make, Save save, Load load, Use use, const char* what) {
   if (const char* dir = std::getenv("TARNWICK_FUZZ_WRITE_SEED")) {
     auto model = make();
     std::string text = saved_text(model, save, what);
@@ -125,6 +137,7 @@ int check_load(const uint8_t* data, std::size_t size, Make make, Save save, Load
   write_file(copy, reinterpret_cast<const uint8_t*>(loaded.data()), loaded.size());
   if (!accepted(what, [&] { load(again, copy); })) fault(std::string(what) + ": a loaded model's own file does not load");
   if (saved_text(again, save, what) != loaded) fault(std::string(what) + ": a loaded model's own file loads differently");
+  accepted((std::string(what) + ", then predicting").c_str(), [&] { use(model); });
   return 0;
 }
 

@@ -108,8 +108,13 @@ std::shared_ptr<Matrix> Matrix::sub(const std::shared_ptr<Matrix>& other) {
 std::shared_ptr<Matrix> Matrix::mul(const std::shared_ptr<Matrix>& other) {
   const Matrix& b = checked("Matrix.mul", other);
   return binary(other, matrix_with_matrix_multiplication(matrix, b.matrix), "mul", [](Matrix& a, Matrix& b, const Matrix& o) {
-    accumulate(a.gradient, matrix_with_matrix_multiplication(o.gradient, transpose_matrix(b.matrix)));
-    accumulate(b.gradient, matrix_with_matrix_multiplication(transpose_matrix(a.matrix), o.gradient));
+    // G · Bᵀ and Aᵀ · G, packed straight from the operands where the shapes are those of a product.
+    if (!accumulate_product(a.gradient, o.gradient, false, b.matrix, true)) {
+      accumulate(a.gradient, matrix_with_matrix_multiplication(o.gradient, transpose_matrix(b.matrix)));
+    }
+    if (!accumulate_product(b.gradient, a.matrix, true, o.gradient, false)) {
+      accumulate(b.gradient, matrix_with_matrix_multiplication(transpose_matrix(a.matrix), o.gradient));
+    }
   });
 }
 

@@ -274,19 +274,27 @@ struct type_caster<tarnwick::DoubleMatrix> {
     return rows_list(src, [](tarnwick::DoubleVector& row) { tarnwick::DoubleVector().swap(row); });
   }
 
+  // The new lists stay out of the cyclic collector's sight until the whole result is built: a
+  // collection that the many new lists set off meanwhile has no half-built rows to walk (they hold
+  // only floats and nothing else refers to them yet). Every list is tracked again before anyone
+  // else can see it.
   template <typename Matrix, typename Done>
   static handle rows_list(Matrix& src, Done done) {
     PyObject* rows = PyList_New(Py_ssize_t(src.size()));
     if (!rows) return handle();
+    PyObject_GC_UnTrack(rows);
     for (std::size_t i = 0; i < src.size(); ++i) {
       PyObject* row = tarnwick::bindings::convert::float_list(src[i]);
       if (!row) {
-        Py_DECREF(rows);
+        Py_DECREF(rows);  // a list may be released untracked
         return handle();
       }
+      PyObject_GC_UnTrack(row);
       PyList_SET_ITEM(rows, Py_ssize_t(i), row);
       done(src[i]);
     }
+    for (std::size_t i = 0; i < src.size(); ++i) PyObject_GC_Track(PyList_GET_ITEM(rows, Py_ssize_t(i)));
+    PyObject_GC_Track(rows);
     return rows;
   }
 

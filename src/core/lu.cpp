@@ -5,14 +5,7 @@
 #include <vector>
 
 #include "core/check.hpp"
-
-// Wider vector units where the processor has them, chosen when the library loads; the additions
-// and their order are the same in every version (no contraction into fused multiply-adds).
-#if defined(__x86_64__) && defined(__ELF__)
-#define TARNWICK_VECTOR_CLONES [[gnu::target_clones("avx512f", "avx2", "default")]]
-#else
-#define TARNWICK_VECTOR_CLONES
-#endif
+#include "core/vector_clones.hpp"
 
 namespace tarnwick {
 

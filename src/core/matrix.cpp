@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/check.hpp"
+#include "core/half_power.hpp"
 
 namespace tarnwick {
 
@@ -74,6 +75,45 @@ DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const Doub
   return result;
 }
 
+bool has_shape(const DoubleMatrix& m, std::size_t rows, std::size_t cols) {
+  if (m.size() != rows) return false;
+  for (const auto& row : m) {
+    if (row.size() != cols) return false;
+  }
+  return true;
+}
+
+bool accumulate_product(DoubleMatrix& target, const DoubleMatrix& A, bool transpose_a, const DoubleMatrix& B,
+                        bool transpose_b) {
+  if (A.empty() || B.empty()) return false;
+  const std::size_t a_rows = A.size(), a_cols = A[0].size(), b_rows = B.size(), b_cols = B[0].size();
+  if (!has_shape(A, a_rows, a_cols) || !has_shape(B, b_rows, b_cols)) return false;
+  const std::size_t m = transpose_a ? a_cols : a_rows, k = transpose_a ? a_rows : a_cols;
+  const std::size_t p = transpose_b ? b_rows : b_cols;
+  if (m == 0 || k == 0 || p == 0 || (transpose_b ? b_cols : b_rows) != k || !has_shape(target, m, p)) return false;
+  constexpr std::uint64_t limit = std::numeric_limits<int>::max();
+  if (std::uint64_t(m) * k > limit || std::uint64_t(k) * p > limit || std::uint64_t(m) * p > limit) return false;
+  // The packed buffers hold what packing the built transposes would: the same product call reads
+  // the same numbers.
+  auto a = std::make_unique_for_overwrite<double[]>(m * k);
+  auto b = std::make_unique_for_overwrite<double[]>(k * p);
+  auto c = std::make_unique_for_overwrite<double[]>(m * p);
+  for (std::size_t i = 0; i < a_rows; ++i) {
+    for (std::size_t j = 0; j < a_cols; ++j) a[transpose_a ? j * k + i : i * k + j] = A[i][j];
+  }
+  for (std::size_t i = 0; i < b_rows; ++i) {
+    for (std::size_t j = 0; j < b_cols; ++j) b[transpose_b ? j * p + i : i * p + j] = B[i][j];
+  }
+  cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, int(m), int(p), int(k), 1.0, a.get(), int(k), b.get(),
+              int(p), 0.0, c.get(), int(p));
+  for (std::size_t i = 0; i < m; ++i) {
+    double* t = target[i].data();
+    const double* u = c.get() + i * p;
+    for (std::size_t j = 0; j < p; ++j) t[j] = t[j] + u[j];
+  }
+  return true;
+}
+
 DoubleMatrix matrix_addition_and_sub(const DoubleMatrix& A, const DoubleMatrix& B, const std::string& operation) {
   constexpr const char* fn = "matrix_addition_and_sub";
   if (operation == "add") return elementwise(fn, A, B, [](double x, double y) { return x + y; });
@@ -98,6 +138,12 @@ DoubleMatrix element_wise_division_two_matrices(const DoubleMatrix& A, const Dou
 
 DoubleMatrix element_wise_roots(const DoubleMatrix& M, double degree) {
   const double e = 1.0 / degree;
+  if (e == 0.5) {
+    const std::size_t cols = check::nonempty_rectangular("element_wise_roots", "M", M);
+    DoubleMatrix result(M.size(), DoubleVector(cols));
+    for (std::size_t i = 0; i < M.size(); ++i) half_powers(M[i].data(), result[i].data(), cols);
+    return result;
+  }
   return map_entries("element_wise_roots", M, [e](double x) { return std::pow(x, e); });
 }
 

@@ -3,6 +3,7 @@
 // make a loop leave its containers raise std::invalid_argument naming the function and the shapes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "core/types.hpp"
@@ -12,6 +13,15 @@ namespace tarnwick {
 // A (m x k) times B (k x p) through one cblas_dgemm on packed row-major copies; only the first k
 // rows of B are read.
 DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B);
+// target := target + op(A) op(B), op transposing where asked, bit for bit as accumulating
+// matrix_with_matrix_multiplication(op(A), op(B)) into target would, without building the
+// transposes or the product as rows. Runs only when A and B are non-empty and rectangular, their
+// inner sizes agree and target is exactly the product's shape (then returns true); otherwise
+// returns false and leaves target as it was, for the caller's general path to run or report.
+bool accumulate_product(DoubleMatrix& target, const DoubleMatrix& A, bool transpose_a, const DoubleMatrix& B,
+                        bool transpose_b);
+// Whether m has exactly rows rows of exactly cols entries.
+bool has_shape(const DoubleMatrix& m, std::size_t rows, std::size_t cols);
 // A + B when operation is exactly "add", A - B for any other text.
 DoubleMatrix matrix_addition_and_sub(const DoubleMatrix& A, const DoubleMatrix& B, const std::string& operation);
 DoubleMatrix scalar_multiply_matrix(DoubleMatrix M, double factor);

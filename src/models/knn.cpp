@@ -12,6 +12,7 @@
 #include "core/check.hpp"
 #include "core/distance.hpp"
 #include "core/model_file.hpp"
+#include "core/vector_clones.hpp"
 
 namespace tarnwick {
 
@@ -23,18 +24,12 @@ constexpr std::size_t kQueryBlock = 4;   // queries measured together against on
 constexpr std::size_t kBatch = 64;       // queries whose heaps are kept while the groups go by
 constexpr std::size_t kChunkBytes = 256 * 1024;
 
-// The kernel below is compiled once per instruction set and the widest one the processor has is
-// picked when the module loads (where the toolchain can do so: GCC on ELF systems for x86-64).
-#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && !defined(__clang__)
-#define TARNWICK_WIDEST_VECTORS __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define TARNWICK_WIDEST_VECTORS
-#endif
-
 using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
 using LaneBits = long long __attribute__((vector_size(kLanes * sizeof(double))));
 // The same lanes at any double's address, for loads and stores straight from and to the arrays.
-using LanesAt = double __attribute__((vector_size(kLanes * sizeof(double)), aligned(sizeof(double)), may_alias));
+// The alignment is lowered on a typedef of the finished vector type: given in one attribute list
+// with vector_size, clang keeps the vector's own 64-byte alignment.
+typedef Lanes LanesAt __attribute__((aligned(sizeof(double)), may_alias));
 
 KNN::Metric metric_kind(const std::string& metric) {
   if (metric == "manhattan") return KNN::Metric::manhattan;
@@ -51,7 +46,7 @@ void check_k(const std::string& context, int k) {
 // lane is one point, so every sum still runs over the features in ascending order from 0.0,
 // exactly as the one-pair distances add them.
 template <KNN::Metric M, std::size_t QB>
-TARNWICK_WIDEST_VECTORS
+TARNWICK_VECTOR_CLONES
 void group_keys(const double* group, std::size_t dim, const double* const* queries, const double* query_roots,
                 const double* point_roots, double (*keys)[kGroup]) {
   Lanes acc[QB][2];

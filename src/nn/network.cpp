@@ -18,6 +18,15 @@ namespace {
 
 DoubleMatrix zeros(std::size_t rows, std::size_t cols) { return DoubleMatrix(rows, DoubleVector(cols, 0.0)); }
 
+// m := rows x cols zeros, in the rows it already has when its shape is that one.
+void set_zeros(DoubleMatrix& m, std::size_t rows, std::size_t cols) {
+  if (!has_shape(m, rows, cols)) {
+    m = zeros(rows, cols);
+    return;
+  }
+  for (auto& row : m) std::fill(row.begin(), row.end(), 0.0);
+}
+
 std::string str(std::size_t n) { return std::to_string(n); }
 
 // The activation a caller lent: held without ownership, released by its owner.
@@ -97,13 +106,20 @@ std::shared_ptr<Matrix> Network::broadcast_bias(const std::shared_ptr<Matrix>& b
   attach_backward(out, [bias, columns](Matrix& o) {
     const DoubleMatrix& g = o.gradient;
     check::leading_block("broadcast_bias backward", "the gradient", g, g.size(), std::size_t(columns));
-    DoubleMatrix sums(g.size(), DoubleVector(1, 0.0));
-    for (std::size_t i = 0; i < g.size(); ++i) {
+    const auto row_sum = [&g, columns](std::size_t i) {
       double s = 0.0;
       for (int j = 0; j < columns; ++j) s += g[i][j];
-      sums[i][0] = s;
+      return s;
+    };
+    DoubleMatrix& target = bias->gradient;
+    if (has_shape(target, g.size(), 1)) {
+      // What accumulating the column of sums does, without building it.
+      for (std::size_t i = 0; i < g.size(); ++i) target[i][0] = target[i][0] + row_sum(i);
+      return;
     }
-    accumulate(bias->gradient, sums);
+    DoubleMatrix sums(g.size(), DoubleVector(1, 0.0));
+    for (std::size_t i = 0; i < g.size(); ++i) sums[i][0] = row_sum(i);
+    accumulate(target, sums);
   });
   return out;
 }
@@ -115,8 +131,8 @@ void Network::feedforward(int i, std::shared_ptr<Matrix> input) {
     const std::size_t n = std::size_t(L.output_size);
     const std::size_t c = input->matrix[0].size();
     // Each step's gradient holds that step's batch alone.
-    L.weights->gradient = zeros(n, std::size_t(L.input_size));
-    L.bias->gradient = zeros(n, 1);
+    set_zeros(L.weights->gradient, n, std::size_t(L.input_size));
+    set_zeros(L.bias->gradient, n, 1);
     L.input_node = input;
     L.b_broadcast = broadcast_bias(L.bias, int(c));
     // New nodes start with zero gradients of their value's shape (n x c), so neither the product
@@ -152,13 +168,14 @@ void Network::feedforward(int i, std::shared_ptr<Matrix> input) {
 double Network::total_loss(const DoubleMatrix& predictions,
                            const std::function<double(DoubleVector, DoubleVector)>& loss,
                            const DoubleMatrix& labels) const {
-  const DoubleMatrix P = transpose_matrix(predictions);
-  const DoubleMatrix Y = transpose_matrix(labels);
+  DoubleMatrix P = transpose_matrix(predictions);
+  DoubleMatrix Y = transpose_matrix(labels);
   if (Y.size() < P.size()) {
     check::fail("Network.total_loss", "labels have " + str(Y.size()) + " columns, predictions " + str(P.size()));
   }
   double sum = 0.0;
-  for (std::size_t j = 0; j < P.size(); ++j) sum += loss(P[j], Y[j]);
+  // The rows are this call's own copies: each goes to the callback without another.
+  for (std::size_t j = 0; j < P.size(); ++j) sum += loss(std::move(P[j]), std::move(Y[j]));
   return sum / double(Y.size());
 }
 
