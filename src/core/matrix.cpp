@@ -40,6 +40,27 @@ DoubleMatrix map_entries(const char* fn, const DoubleMatrix& M, Op op) {
   return result;
 }
 
+// The rows of a rectangular M one after another into out, or those of its transpose.
+void pack(const DoubleMatrix& M, bool transpose, double* out) {
+  const std::size_t rows = M.size(), cols = M[0].size();
+  if (!transpose) {
+    for (std::size_t i = 0; i < rows; ++i) std::copy_n(M[i].data(), cols, out + i * cols);
+    return;
+  }
+  // In square tiles, so that both the rows read and the rows written stay in cache.
+  constexpr std::size_t tile = 16;
+  for (std::size_t i0 = 0; i0 < rows; i0 += tile) {
+    const std::size_t i1 = std::min(rows, i0 + tile);
+    for (std::size_t j0 = 0; j0 < cols; j0 += tile) {
+      const std::size_t j1 = std::min(cols, j0 + tile);
+      for (std::size_t i = i0; i < i1; ++i) {
+        const double* row = M[i].data();
+        for (std::size_t j = j0; j < j1; ++j) out[j * rows + i] = row[j];
+      }
+    }
+  }
+}
+
 }  // namespace
 
 DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B) {
@@ -98,12 +119,8 @@ bool accumulate_product(DoubleMatrix& target, const DoubleMatrix& A, bool transp
   auto a = std::make_unique_for_overwrite<double[]>(m * k);
   auto b = std::make_unique_for_overwrite<double[]>(k * p);
   auto c = std::make_unique_for_overwrite<double[]>(m * p);
-  for (std::size_t i = 0; i < a_rows; ++i) {
-    for (std::size_t j = 0; j < a_cols; ++j) a[transpose_a ? j * k + i : i * k + j] = A[i][j];
-  }
-  for (std::size_t i = 0; i < b_rows; ++i) {
-    for (std::size_t j = 0; j < b_cols; ++j) b[transpose_b ? j * p + i : i * p + j] = B[i][j];
-  }
+  pack(A, transpose_a, a.get());
+  pack(B, transpose_b, b.get());
   cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, int(m), int(p), int(k), 1.0, a.get(), int(k), b.get(),
               int(p), 0.0, c.get(), int(p));
   for (std::size_t i = 0; i < m; ++i) {
