@@ -12,6 +12,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/matrix.hpp"
 #include "core/types.hpp"
 
 // Declared before anything can name them, so that no file ever sees the generic casters.
@@ -20,6 +21,8 @@ template <>
 struct type_caster<tarnwick::DoubleVector>;
 template <>
 struct type_caster<tarnwick::DoubleMatrix>;
+template <>
+struct type_caster<tarnwick::DenseMatrix>;
 }  // namespace pybind11::detail
 
 namespace tarnwick::bindings::convert {
@@ -224,10 +227,10 @@ inline bool load_vector(PyObject* src, bool convert, DoubleVector& out) {
 inline bool load_matrix(PyObject* src, bool convert, DoubleMatrix& out);
 
 // New Python floats in a new list; nullptr with the Python error set if memory runs out.
-inline PyObject* float_list(const DoubleVector& v) {
-  PyObject* list = PyList_New(Py_ssize_t(v.size()));
+inline PyObject* float_list(const double* v, std::size_t n) {
+  PyObject* list = PyList_New(Py_ssize_t(n));
   if (!list) return nullptr;
-  for (std::size_t i = 0; i < v.size(); ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     PyObject* x = PyFloat_FromDouble(v[i]);
     if (!x) {
       Py_DECREF(list);
@@ -237,6 +240,46 @@ inline PyObject* float_list(const DoubleVector& v) {
   }
   return list;
 }
+
+inline PyObject* float_list(const DoubleVector& v) { return float_list(v.data(), v.size()); }
+
+// The new lists stay out of the cyclic collector's sight until the whole result is built: a
+// collection that the many new lists set off meanwhile has no half-built rows to walk (they hold
+// only floats and nothing else refers to them yet). Every list is tracked again before anyone
+// else can see it. row(i) gives a row's list (nullptr on failure, the Python error set).
+template <typename Row>
+PyObject* rows_list(std::size_t n, Row row) {
+  PyObject* rows = PyList_New(Py_ssize_t(n));
+  if (!rows) return nullptr;
+  PyObject_GC_UnTrack(rows);
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* r = row(i);
+    if (!r) {
+      Py_DECREF(rows);  // a list may be released untracked
+      return nullptr;
+    }
+    PyObject_GC_UnTrack(r);
+    PyList_SET_ITEM(rows, Py_ssize_t(i), r);
+  }
+  for (std::size_t i = 0; i < n; ++i) PyObject_GC_Track(PyList_GET_ITEM(rows, Py_ssize_t(i)));
+  PyObject_GC_Track(rows);
+  return rows;
+}
+
+// A matrix argument that a float64 buffer of rows stored one after another lends as it stands
+// (held for the call), and that anything else gives as a DoubleMatrix.
+struct MatrixArgument {
+  std::unique_ptr<Buffer> buffer;
+  Block block;
+  DoubleMatrix rows;
+
+  bool lent() const { return buffer != nullptr; }
+  // The rows of either form, made from the block the first time they are asked for.
+  const DoubleMatrix& as_rows() {
+    if (lent() && rows.empty() && block.rows > 0) rows = rows_of(block);
+    return rows;
+  }
+};
 
 }  // namespace tarnwick::bindings::convert
 
@@ -265,40 +308,42 @@ struct type_caster<tarnwick::DoubleMatrix> {
   }
 
   static handle cast(const tarnwick::DoubleMatrix& src, return_value_policy, handle) {
-    return rows_list(src, [](const tarnwick::DoubleVector&) {});
+    return tarnwick::bindings::convert::rows_list(
+        src.size(), [&](std::size_t i) { return tarnwick::bindings::convert::float_list(src[i]); });
   }
 
   // A result about to die gives each row back once it is converted, so that the row lists'
   // storage can take the place of the rows' rather than add to it.
   static handle cast(tarnwick::DoubleMatrix&& src, return_value_policy, handle) {
-    return rows_list(src, [](tarnwick::DoubleVector& row) { tarnwick::DoubleVector().swap(row); });
-  }
-
-  // The new lists stay out of the cyclic collector's sight until the whole result is built: a
-  // collection that the many new lists set off meanwhile has no half-built rows to walk (they hold
-  // only floats and nothing else refers to them yet). Every list is tracked again before anyone
-  // else can see it.
-  template <typename Matrix, typename Done>
-  static handle rows_list(Matrix& src, Done done) {
-    PyObject* rows = PyList_New(Py_ssize_t(src.size()));
-    if (!rows) return handle();
-    PyObject_GC_UnTrack(rows);
-    for (std::size_t i = 0; i < src.size(); ++i) {
+    return tarnwick::bindings::convert::rows_list(src.size(), [&](std::size_t i) {
       PyObject* row = tarnwick::bindings::convert::float_list(src[i]);
-      if (!row) {
-        Py_DECREF(rows);  // a list may be released untracked
-        return handle();
-      }
-      PyObject_GC_UnTrack(row);
-      PyList_SET_ITEM(rows, Py_ssize_t(i), row);
-      done(src[i]);
-    }
-    for (std::size_t i = 0; i < src.size(); ++i) PyObject_GC_Track(PyList_GET_ITEM(rows, Py_ssize_t(i)));
-    PyObject_GC_Track(rows);
-    return rows;
+      tarnwick::DoubleVector().swap(src[i]);
+      return row;
+    });
   }
 
   PYBIND11_TYPE_CASTER(tarnwick::DoubleMatrix,
+                       io_name("collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | "
+                               "typing.SupportsIndex]] | collections.abc.Buffer",
+                               "list[list[float]]"));
+};
+
+template <>
+struct type_caster<tarnwick::DenseMatrix> {
+  static handle cast(const tarnwick::DenseMatrix& src, return_value_policy, handle) {
+    return tarnwick::bindings::convert::rows_list(src.rows, [&](std::size_t i) {
+      return tarnwick::bindings::convert::float_list(src.data.get() + i * src.cols, src.cols);
+    });
+  }
+
+  PYBIND11_TYPE_CASTER(tarnwick::DenseMatrix, io_name("", "list[list[float]]"));
+};
+
+template <>
+struct type_caster<tarnwick::bindings::convert::MatrixArgument> {
+  bool load(handle src, bool convert);
+
+  PYBIND11_TYPE_CASTER(tarnwick::bindings::convert::MatrixArgument,
                        io_name("collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | "
                                "typing.SupportsIndex]] | collections.abc.Buffer",
                                "list[list[float]]"));
@@ -346,3 +391,29 @@ inline bool load_matrix(PyObject* src, bool convert, DoubleMatrix& out) {
 }
 
 }  // namespace tarnwick::bindings::convert
+
+namespace pybind11::detail {
+
+inline bool type_caster<tarnwick::bindings::convert::MatrixArgument>::load(handle src, bool convert) {
+  namespace c = tarnwick::bindings::convert;
+  if (!src) return false;
+  PyObject* o = src.ptr();
+  if (!PyList_CheckExact(o) && !PyTuple_CheckExact(o) && !c::is_text(o)) {
+    auto b = std::make_unique<c::Buffer>(o);
+    if (b->element == c::Element::f64 && b->ndim() == 2) {
+      const Py_ssize_t rows = b->shape(0), cols = b->shape(1);
+      const Py_ssize_t item = Py_ssize_t(sizeof(double));
+      const bool stored_in_order = (cols <= 1 || b->stride(1) == item) && (rows <= 1 || b->stride(0) == cols * item);
+      const bool aligned = reinterpret_cast<std::uintptr_t>(b->data()) % alignof(double) == 0;
+      if (stored_in_order && aligned && rows > 0 && cols > 0) {
+        value.block = tarnwick::Block{reinterpret_cast<const double*>(b->data()), std::size_t(rows),
+                                      std::size_t(cols)};
+        value.buffer = std::move(b);
+        return true;
+      }
+    }
+  }
+  return c::load_matrix(o, convert, value.rows);
+}
+
+}  // namespace pybind11::detail

@@ -11,7 +11,13 @@
 namespace tarnwick::bindings {
 
 void register_core(pybind11::module_& m) {
-  m.def("matrix_with_matrix_multiplication", &matrix_with_matrix_multiplication,
+  // Two float64 arrays are read where they lie; the result goes from the product's block straight
+  // into lists.
+  m.def("matrix_with_matrix_multiplication",
+      [](convert::MatrixArgument& A, convert::MatrixArgument& B) {
+        if (A.lent() && B.lent()) return dense_product(A.block, B.block);
+        return dense_product(A.as_rows(), B.as_rows());
+      },
       R"doc(Matrix product A @ B, computed by one BLAS dgemm call.
 
 Args (positional only):

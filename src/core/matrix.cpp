@@ -63,37 +63,67 @@ void pack(const DoubleMatrix& M, bool transpose, double* out) {
 
 }  // namespace
 
-DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B) {
-  constexpr const char* fn = "matrix_with_matrix_multiplication";
+namespace {
+
+// Sizes the BLAS can take: it counts elements in 32 bits.
+void check_element_counts(const char* fn, std::size_t m, std::size_t k, std::size_t p) {
+  constexpr std::uint64_t limit = std::numeric_limits<int>::max();
+  if (std::uint64_t(m) * k > limit || std::uint64_t(k) * p > limit || std::uint64_t(m) * p > limit) {
+    check::fail(fn, "A is " + std::to_string(m) + "x" + std::to_string(k) + ", B has " + std::to_string(p) +
+                        " columns; the element counts exceed 32 bits");
+  }
+}
+
+// a (m x k) times the first k rows of b (each p long), both row after row. C is filled completely
+// (with beta 0.0 the product does not read it), so it is not zero-filled first.
+DenseMatrix multiply_blocks(const double* a, const double* b, std::size_t m, std::size_t k, std::size_t p) {
+  DenseMatrix c{m, p, std::make_unique_for_overwrite<double[]>(m * p)};
+  if (k == 0) {
+    std::fill_n(c.data.get(), m * p, 0.0);
+  } else if (p > 0) {
+    const int M = int(m), N = int(p), K = int(k);
+    cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, M, N, K, 1.0, a, K, b, N, 0.0, c.data.get(), N);
+  }
+  return c;
+}
+
+constexpr const char* product_name = "matrix_with_matrix_multiplication";
+
+}  // namespace
+
+DenseMatrix dense_product(const DoubleMatrix& A, const DoubleMatrix& B) {
+  const char* fn = product_name;
   const std::size_t k = check::nonempty_rectangular(fn, "A", A);
   if (B.empty()) check::fail(fn, "A is " + check::shape(A) + ", B is empty; B needs at least one row");
   const std::size_t m = A.size();
   const std::size_t p = B[0].size();
   check::same_shape_prefix(fn, A, B, k, p);
-  // The BLAS takes 32-bit sizes: every element count must fit.
-  constexpr std::uint64_t limit = std::numeric_limits<int>::max();
-  if (std::uint64_t(m) * k > limit || std::uint64_t(k) * p > limit || std::uint64_t(m) * p > limit) {
-    check::fail(fn, "A is " + check::shape(A) + ", B has " + std::to_string(p) +
-                        " columns; the element counts exceed 32 bits");
-  }
-  // Each buffer is filled completely before it is read (C by the product, which with beta 0.0
-  // does not read it), so none is zero-filled first.
-  const int M = int(m), N = int(p), K = int(k);
-  auto c = std::make_unique_for_overwrite<double[]>(m * p);
-  if (K == 0) {
-    std::fill_n(c.get(), m * p, 0.0);
-  } else if (N > 0) {
-    auto a = std::make_unique_for_overwrite<double[]>(m * k);
-    for (std::size_t i = 0; i < m; ++i) std::copy_n(A[i].data(), k, a.get() + i * k);
-    auto b = std::make_unique_for_overwrite<double[]>(k * p);
-    for (std::size_t i = 0; i < k; ++i) std::copy_n(B[i].data(), p, b.get() + i * p);
-    cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, M, N, K, 1.0, a.get(), K, b.get(), N, 0.0,
-                c.get(), N);
-  }
-  DoubleMatrix result;
-  result.reserve(m);
-  for (std::size_t i = 0; i < m; ++i) result.emplace_back(c.get() + i * p, c.get() + (i + 1) * p);
-  return result;
+  check_element_counts(fn, m, k, p);
+  if (k == 0 || p == 0) return multiply_blocks(nullptr, nullptr, m, k, p);
+  auto a = std::make_unique_for_overwrite<double[]>(m * k);
+  pack(A, false, a.get());
+  auto b = std::make_unique_for_overwrite<double[]>(k * p);
+  for (std::size_t i = 0; i < k; ++i) std::copy_n(B[i].data(), p, b.get() + i * p);
+  return multiply_blocks(a.get(), b.get(), m, k, p);
+}
+
+DenseMatrix dense_product(const Block& A, const Block& B) {
+  // Shapes that make no product go the way of rows, whose checks say what is wrong.
+  if (A.rows == 0 || B.rows == 0 || B.rows < A.cols) return dense_product(rows_of(A), rows_of(B));
+  check_element_counts(product_name, A.rows, A.cols, B.cols);
+  return multiply_blocks(A.data, B.data, A.rows, A.cols, B.cols);
+}
+
+DoubleMatrix rows_of(const Block& M) {
+  DoubleMatrix rows;
+  rows.reserve(M.rows);
+  for (std::size_t i = 0; i < M.rows; ++i) rows.emplace_back(M.data + i * M.cols, M.data + (i + 1) * M.cols);
+  return rows;
+}
+
+DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B) {
+  const DenseMatrix c = dense_product(A, B);
+  return rows_of(Block{c.data.get(), c.rows, c.cols});
 }
 
 bool has_shape(const DoubleMatrix& m, std::size_t rows, std::size_t cols) {

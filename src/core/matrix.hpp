@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "core/types.hpp"
@@ -13,6 +14,22 @@ namespace tarnwick {
 // A (m x k) times B (k x p) through one cblas_dgemm on packed row-major copies; only the first k
 // rows of B are read.
 DoubleMatrix matrix_with_matrix_multiplication(const DoubleMatrix& A, const DoubleMatrix& B);
+
+// Rows of doubles stored one after another, as the BLAS reads them: borrowed, not owned.
+struct Block {
+  const double* data = nullptr;
+  std::size_t rows = 0, cols = 0;
+};
+// A product as the BLAS wrote it, row after row, for callers that hand it on whole.
+struct DenseMatrix {
+  std::size_t rows = 0, cols = 0;
+  std::unique_ptr<double[]> data;
+};
+// The product of matrix_with_matrix_multiplication, same checks and same bits, left in one block.
+DenseMatrix dense_product(const DoubleMatrix& A, const DoubleMatrix& B);
+// The same product of two blocks, read where they lie: no copy into rows or into packed buffers.
+DenseMatrix dense_product(const Block& A, const Block& B);
+DoubleMatrix rows_of(const Block& M);
 // target := target + op(A) op(B), op transposing where asked, bit for bit as accumulating
 // matrix_with_matrix_multiplication(op(A), op(B)) into target would, without building the
 // transposes or the product as rows. Runs only when A and B are non-empty and rectangular, their
