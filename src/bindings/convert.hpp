@@ -227,10 +227,18 @@ inline bool load_vector(PyObject* src, bool convert, DoubleVector& out) {
 inline bool load_matrix(PyObject* src, bool convert, DoubleMatrix& out);
 
 // New Python floats in a new list; nullptr with the Python error set if memory runs out.
+// Positive zeros, the empty half of every triangular factor, share one float: floats are
+// immutable, and equal zeros of the same sign cannot be told apart but by identity.
 inline PyObject* float_list(const double* v, std::size_t n) {
+  static PyObject* const zero = PyFloat_FromDouble(0.0);  // kept for the module's lifetime
   PyObject* list = PyList_New(Py_ssize_t(n));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {
+    if (std::bit_cast<std::uint64_t>(v[i]) == 0 && zero) {
+      Py_INCREF(zero);
+      PyList_SET_ITEM(list, Py_ssize_t(i), zero);
+      continue;
+    }
     PyObject* x = PyFloat_FromDouble(v[i]);
     if (!x) {
       Py_DECREF(list);
