@@ -7,7 +7,10 @@ arguments, ours and the peer's, timed alternately in the same process.
 
 from __future__ import annotations
 
+import contextlib
+import os
 import statistics
+import sys
 import time
 from dataclasses import dataclass
 from typing import Callable
@@ -64,3 +67,18 @@ def measure(case: Case, runs: int, min_seconds: float) -> tuple[float, float]:
     medians = [statistics.median(times) for times in samples]
     ours = medians[0] - (medians[2] if case.base else 0.0)
     return ours, medians[1]
+
+
+@contextlib.contextmanager
+def stdout_to_devnull():
+    """The network writes its progress lines to the process's descriptor 1, not through sys.stdout."""
+    sys.stdout.flush()
+    saved = os.dup(1)
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(devnull, 1)
+    try:
+        yield
+    finally:
+        os.dup2(saved, 1)
+        os.close(devnull)
+        os.close(saved)

@@ -2,14 +2,12 @@
 64 features, 10 classes), batch 32, Adam, 10 epochs, against a float64 PyTorch model of the same
 shape and optimizer. Both write one progress line per batch, into /dev/null."""
 
-import contextlib
 import os
-import sys
 
 import numpy as np
 
 import _cpp
-from harness import Case, scenario
+from harness import Case, scenario, stdout_to_devnull
 
 ORDER = 30
 SCENARIOS: list = []
@@ -24,21 +22,6 @@ def digits_like(rng):
     labels = rng.integers(0, CLASSES, size=SAMPLES)
     x = np.clip(prototypes[labels] + rng.normal(0.0, 3.0, size=(SAMPLES, FEATURES)), 0.0, 16.0) / 16.0
     return x, labels
-
-
-@contextlib.contextmanager
-def stdout_to_devnull():
-    """The network writes its progress lines to the process's descriptor 1, not through sys.stdout."""
-    sys.stdout.flush()
-    saved = os.dup(1)
-    devnull = os.open(os.devnull, os.O_WRONLY)
-    os.dup2(devnull, 1)
-    try:
-        yield
-    finally:
-        os.dup2(saved, 1)
-        os.close(devnull)
-        os.close(saved)
 
 
 @scenario(SCENARIOS, f"Network {FEATURES}-{HIDDEN}-{CLASSES} ReLU, Adam, batch {BATCH}, {EPOCHS} epochs "

@@ -22,6 +22,7 @@ import tempfile
 import time
 
 import _cpp
+from harness import stdout_to_devnull
 
 X = [[0.0, 1.0], [1.0, 0.5], [3.0, 3.5], [4.0, 3.0], [0.5, 0.0], [3.5, 4.0]]
 Y = ["a", "a", "b", "b", "a", "b"]
@@ -119,19 +120,6 @@ WORKLOADS = [
 ]
 
 
-@contextlib.contextmanager
-def quiet_stdout():
-    """The network's progress lines go to the C++ standard output: silence the descriptor."""
-    sys.stdout.flush()
-    saved = os.dup(1)
-    devnull = os.open(os.devnull, os.O_WRONLY)
-    os.dup2(devnull, 1)
-    try:
-        yield
-    finally:
-        os.dup2(saved, 1)
-        os.close(devnull)
-        os.close(saved)
 
 
 def main() -> int:
@@ -156,14 +144,14 @@ def main() -> int:
             f.write(BROKEN)
         for name, run in list(workloads):                  # a workload that fails once is dropped
             try:
-                with quiet_stdout():
+                with stdout_to_devnull():
                     run(paths)
             except Exception as exc:
                 print(f"skipped: {name} (raised {type(exc).__name__}: {exc})")
                 workloads.remove((name, run))
         print(f"running {args.cycles} cycles of: {', '.join(n for n, _ in workloads)}")
         start, after_warmup = time.perf_counter(), None
-        with quiet_stdout():
+        with stdout_to_devnull():
             for cycle in range(args.cycles):
                 if cycle == warmup:
                     after_warmup = resident_mb()
