@@ -1,8 +1,6 @@
 // Fuzz target of Network.load_hyperparams: every input is a hyper-parameter file for the network
 // of network.hpp (see check_load in harness.hpp); a loaded network trains with the dropout rate and
 // learning rate it read, then predicts.
-#include <cstdio>
-
 #include "harness.hpp"
 #include "network.hpp"
 
@@ -10,12 +8,6 @@ using tarnwick::fuzz::each_call;
 using tarnwick::fuzz::kNetworkInput;
 using tarnwick::fuzz::kNetworkLabels;
 using tarnwick::fuzz::OwnedNetwork;
-
-// Training prints a progress line per batch to standard output; libFuzzer reports on standard error.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (!std::freopen("/dev/null", "w", stdout)) tarnwick::fuzz::fault("cannot silence standard output");
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   return tarnwick::fuzz::check_load(

@@ -3,10 +3,12 @@
 // together and every model of a run has a separate learning rate).
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "core/types.hpp"
+#include "harness.hpp"
 #include "nn/network.hpp"
 #include "nn/optimizer.hpp"
 
@@ -27,3 +29,11 @@ inline OwnedNetwork make_network() {
 }
 
 }  // namespace tarnwick::fuzz
+
+// Training prints a progress line per batch to standard output; libFuzzer reports on standard
+// error. Every target built on this network trains, so its initializer lives here: one file per
+// target includes this header.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (!std::freopen("/dev/null", "w", stdout)) tarnwick::fuzz::fault("cannot silence standard output");
+  return 0;
+}
