@@ -3,6 +3,7 @@ tarnwick C++ backend
 """
 from __future__ import annotations
 import collections.abc
+import os
 import typing
 import typing_extensions
 __all__: list[str] = ['ActivationFunction', 'Adam', 'BernoulliNaiveBayes', 'Element', 'FunctionType', 'GDA', 'GaussianNaiveBayes', 'KDTree', 'KNN', 'LU_decomposition', 'LinearRegression', 'LogisticRegression', 'Matrix', 'MultinomialNaiveBayes', 'Network', 'RELU', 'ReLU', 'ReLU_derivative', 'SGD', 'SIGMOID', 'Scalar', 'Sigmoid', 'TANH', 'Tanh', 'calculate_determinant', 'calculate_vector', 'cosine', 'element_wise_division_two_matrices', 'element_wise_multiplication', 'element_wise_roots', 'euclidean', 'manhattan', 'matrix_addition_and_sub', 'matrix_inverse', 'matrix_product_from_vector_and_transpose', 'matrix_product_with_matrix_and_vector', 'matrix_with_matrix_multiplication', 'regularize', 'scalar_multiply_matrix', 'scalar_product_from_transpose_and_vector', 'sum_across_column', 'transpose_matrix']
@@ -76,7 +77,7 @@ class Scalar(Element):
         """
         self / other, a new node labelled 'div'; dividing by 0.0 gives inf or nan. other must be a Scalar.
         """
-    def backprop(self, arg0: collections.abc.Sequence[Element]) -> None:
+    def backprop(self: Element, arg0: collections.abc.Sequence[Element]) -> None:
         """
         Runs the backward rule of every node of order, in list order.
         
@@ -113,7 +114,7 @@ class Scalar(Element):
         """
         tanh(digit) as a new node labelled 'tanh'.
         """
-    def topo_sort(self) -> list[Element]:
+    def topo_sort(self: Element) -> list[Element]:
         """
         Every node reachable from this one, each once, root first.
         
@@ -176,7 +177,7 @@ class Matrix(Element):
         """
         self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). ValueError on shapes.
         """
-    def backprop(self, arg0: collections.abc.Sequence[Element]) -> None:
+    def backprop(self: Element, arg0: collections.abc.Sequence[Element]) -> None:
         """
         Runs the backward rule of every node of order, in list order.
         
@@ -221,7 +222,7 @@ class Matrix(Element):
         """
         tanh of every entry, a new node labelled 'tanh'.
         """
-    def topo_sort(self) -> list[Element]:
+    def topo_sort(self: Element) -> list[Element]:
         """
         Every node reachable from this one, each once, root first.
         
@@ -333,7 +334,7 @@ class FunctionType:
         ...
     def __index__(self) -> int:
         ...
-    def __init__(self, value: typing.SupportsInt | typing.SupportsIndex) -> None:
+    def __init__(self, value: typing.SupportsIndex) -> None:
         ...
     def __int__(self) -> int:
         ...
@@ -349,7 +350,7 @@ class FunctionType:
         """
     def __repr__(self) -> str:
         ...
-    def __setstate__(self, state: typing.SupportsInt | typing.SupportsIndex) -> None:
+    def __setstate__(self, state: typing.SupportsIndex) -> None:
         ...
     def __str__(self) -> str:
         ...
@@ -393,7 +394,7 @@ class Adam:
         float: the step size; load_hyperparams of a network using this optimizer replaces it.
         """
     @learning_rate.setter
-    def learning_rate(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
+    def learning_rate(self, arg1: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
 class SGD:
     """
@@ -426,7 +427,7 @@ class SGD:
         float: the step size; load_hyperparams of a network using this optimizer replaces it.
         """
     @learning_rate.setter
-    def learning_rate(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
+    def learning_rate(self, arg1: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
 class Network:
     """
@@ -449,7 +450,7 @@ class Network:
         True when other is a network that would write the same weights and hyper-parameter files.
         """
     @typing.overload
-    def __init__(self, layer_num: typing.SupportsInt | typing.SupportsIndex, neurons_in_layers: collections.abc.Sequence[typing.SupportsInt | typing.SupportsIndex], initial_input: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, optimizer: Adam | None, dropout_rate: typing.SupportsFloat | typing.SupportsIndex = 0.0, function_type: FunctionType = FunctionType.RELU, activation: ActivationFunction | None = None, weights_dir: str = '') -> None:
+    def __init__(self, layer_num: typing.SupportsIndex, neurons_in_layers: collections.abc.Sequence[typing.SupportsIndex], initial_input: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, optimizer: Adam | None, dropout_rate: typing.SupportsFloat | typing.SupportsIndex = 0.0, function_type: FunctionType = FunctionType.RELU, activation: ActivationFunction | None = None, weights_dir: str | os.PathLike[str] = '') -> None:
         """
         A network of layer_num fully-connected layers trained on the columns of initial_input.
         
@@ -474,7 +475,7 @@ class Network:
                 or ragged initial_input.
         """
     @typing.overload
-    def __init__(self, layer_num: typing.SupportsInt | typing.SupportsIndex, neurons_in_layers: collections.abc.Sequence[typing.SupportsInt | typing.SupportsIndex], initial_input: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, optimizer: SGD | None, dropout_rate: typing.SupportsFloat | typing.SupportsIndex = 0.0, function_type: FunctionType = FunctionType.RELU, activation: ActivationFunction | None = None, weights_dir: str = '') -> None:
+    def __init__(self, layer_num: typing.SupportsIndex, neurons_in_layers: collections.abc.Sequence[typing.SupportsIndex], initial_input: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, optimizer: SGD | None, dropout_rate: typing.SupportsFloat | typing.SupportsIndex = 0.0, function_type: FunctionType = FunctionType.RELU, activation: ActivationFunction | None = None, weights_dir: str | os.PathLike[str] = '') -> None:
         """
         A network of layer_num fully-connected layers trained on the columns of initial_input.
         
@@ -523,7 +524,7 @@ class Network:
             ValueError: x_test's row count is not the first layer's input size, x_test has no columns, or
                 y_test lacks rows or columns.
         """
-    def load_hyperparams(self, path: str = 'hyperparams.json') -> None:
+    def load_hyperparams(self, path: str | os.PathLike[str] = 'hyperparams.json') -> None:
         """
         Restores the dropout rate and, when both have one, the optimizer's learning rate.
         
@@ -533,7 +534,7 @@ class Network:
             IndexError: the file cannot be opened (or a number is out of range).
             ValueError: the dropout rate is missing or a value is malformed.
         """
-    def load_weights(self, path: str = 'weights.json') -> None:
+    def load_weights(self, path: str | os.PathLike[str] = 'weights.json') -> None:
         """
         Replaces every layer's weights and bias with those of a save_weights file.
         
@@ -556,7 +557,7 @@ class Network:
         Raises:
             ValueError: x_test is empty, ragged, or its row count is not the first layer's input size.
         """
-    def save_hyperparams(self, path: str = 'hyperparams.json') -> None:
+    def save_hyperparams(self, path: str | os.PathLike[str] = 'hyperparams.json') -> None:
         """
         Writes the layer sizes, dropout rate and (with an optimizer) its learning rate and kind to path.
         
@@ -565,7 +566,7 @@ class Network:
         Raises:
             RuntimeError: the file cannot be written.
         """
-    def save_weights(self, path: str = 'weights.json') -> None:
+    def save_weights(self, path: str | os.PathLike[str] = 'weights.json') -> None:
         """
         Writes every layer's weights and bias to path (weights_dir, then "weights.json", when path is "").
         
@@ -574,7 +575,7 @@ class Network:
         Raises:
             RuntimeError: the file cannot be written.
         """
-    def train_loop(self, epochs: typing.SupportsInt | typing.SupportsIndex, train_labels: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, batch_size: typing.SupportsInt | typing.SupportsIndex) -> None:
+    def train_loop(self, epochs: typing.SupportsIndex, train_labels: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, batch_size: typing.SupportsIndex) -> None:
         """
         Trains for epochs shuffled passes over the columns of initial_input, in full batches.
         
@@ -599,7 +600,7 @@ class Network:
         float: the fraction of hidden activations dropped while training; safe to change between runs.
         """
     @dropout_rate.setter
-    def dropout_rate(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
+    def dropout_rate(self, arg1: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
 class GDA:
     """
@@ -661,7 +662,7 @@ class GDA:
         Raises:
             ValueError: X is empty or ragged, or y has fewer labels than X has rows.
         """
-    def load(self, path: str = 'gda.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'gda.json') -> None:
         """
         Replaces every field with those of a save file (all or nothing).
         
@@ -698,7 +699,7 @@ class GDA:
         Raises:
             ValueError: len(x) is not dimension, or the fields disagree with dimension.
         """
-    def save(self, path: str = 'gda.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'gda.json') -> None:
         """
         Writes the model to path as one line of text.
         
@@ -714,7 +715,7 @@ class GDA:
         list[list[float]]: the pooled covariance, (dimension, dimension), divided by the row count.
         """
     @covariance.setter
-    def covariance(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer) -> None:
+    def covariance(self, arg1: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer) -> None:
         ...
     @property
     def dimension(self) -> int:
@@ -722,7 +723,7 @@ class GDA:
         int: the number of features (0 until fitted).
         """
     @dimension.setter
-    def dimension(self, arg0: typing.SupportsInt | typing.SupportsIndex) -> None:
+    def dimension(self, arg1: typing.SupportsIndex) -> None:
         ...
     @property
     def mu_one(self) -> list[float]:
@@ -730,7 +731,7 @@ class GDA:
         list[float]: the mean of the positive class (dimension entries).
         """
     @mu_one.setter
-    def mu_one(self, arg0: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> None:
+    def mu_one(self, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> None:
         ...
     @property
     def mu_zero(self) -> list[float]:
@@ -738,7 +739,7 @@ class GDA:
         list[float]: the mean of the negative class (dimension entries).
         """
     @mu_zero.setter
-    def mu_zero(self, arg0: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> None:
+    def mu_zero(self, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> None:
         ...
     @property
     def negative_class(self) -> str:
@@ -746,7 +747,7 @@ class GDA:
         str: the label of class zero.
         """
     @negative_class.setter
-    def negative_class(self, arg0: str) -> None:
+    def negative_class(self, arg1: str) -> None:
         ...
     @property
     def phi(self) -> float:
@@ -754,7 +755,7 @@ class GDA:
         float: the fraction of training rows labelled positive_class.
         """
     @phi.setter
-    def phi(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
+    def phi(self, arg1: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
     @property
     def positive_class(self) -> str:
@@ -762,7 +763,7 @@ class GDA:
         str: the label of class one.
         """
     @positive_class.setter
-    def positive_class(self, arg0: str) -> None:
+    def positive_class(self, arg1: str) -> None:
         ...
 class LinearRegression:
     """
@@ -792,7 +793,7 @@ class LinearRegression:
         """
     def __setstate__(self, arg0: tuple[str]) -> None:
         ...
-    def fit(self, x_train: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, y_train: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, learning_rate: typing.SupportsFloat | typing.SupportsIndex = 0.01, iterations: typing.SupportsInt | typing.SupportsIndex = 100) -> None:
+    def fit(self, x_train: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, y_train: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, learning_rate: typing.SupportsFloat | typing.SupportsIndex = 0.01, iterations: typing.SupportsIndex = 100) -> None:
         """
         Fits theta0 and theta1 by gradient descent on the squared error, from zero every time.
         
@@ -806,7 +807,7 @@ class LinearRegression:
             ValueError: y_train is shorter than x_train. An empty training set is not an error: it gives
                 nan parameters.
         """
-    def load(self, path: str = 'linear_regression.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'linear_regression.json') -> None:
         """
         Replaces theta0 and theta1 with those of a save file (both or neither).
         
@@ -838,7 +839,7 @@ class LinearRegression:
         Returns:
             list of floats, one per entry.
         """
-    def save(self, path: str = 'linear_regression.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'linear_regression.json') -> None:
         """
         Writes the model to path as one line: {"theta0":...,"theta1":...}.
         
@@ -851,7 +852,7 @@ class LinearRegression:
         float: the intercept.
         """
     @theta0.setter
-    def theta0(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
+    def theta0(self, arg1: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
     @property
     def theta1(self) -> float:
@@ -859,7 +860,7 @@ class LinearRegression:
         float: the slope.
         """
     @theta1.setter
-    def theta1(self, arg0: typing.SupportsFloat | typing.SupportsIndex) -> None:
+    def theta1(self, arg1: typing.SupportsFloat | typing.SupportsIndex) -> None:
         ...
 class LogisticRegression:
     """
@@ -906,7 +907,7 @@ class LogisticRegression:
         Raises:
             ValueError: fewer labels than rows, or a row is longer than the weights.
         """
-    def fit(self, x_train: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, y_train: collections.abc.Sequence[str], learning_rate: typing.SupportsFloat | typing.SupportsIndex = 0.001, iterations: typing.SupportsInt | typing.SupportsIndex = 1000) -> None:
+    def fit(self, x_train: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, y_train: collections.abc.Sequence[str], learning_rate: typing.SupportsFloat | typing.SupportsIndex = 0.001, iterations: typing.SupportsIndex = 1000) -> None:
         """
         Fits thetas by gradient ascent on the mean log-likelihood, from zero weights.
         
@@ -921,7 +922,7 @@ class LogisticRegression:
         Raises:
             ValueError: x_train is empty or ragged, or y_train has fewer labels than rows.
         """
-    def load(self, path: str = 'logistic_regression.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'logistic_regression.json') -> None:
         """
         Replaces positive_class and thetas with those of a save file (both or neither).
         
@@ -956,7 +957,7 @@ class LogisticRegression:
         Raises:
             ValueError: a row is longer than the weights (an unfitted model has none).
         """
-    def save(self, path: str = 'logistic_regression.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'logistic_regression.json') -> None:
         """
         Writes the model to path as one line: {"positive_class":"...","thetas":[...]}.
         
@@ -970,7 +971,7 @@ class LogisticRegression:
         str: the label predicted where the probability reaches the threshold.
         """
     @positive_class.setter
-    def positive_class(self, arg0: str) -> None:
+    def positive_class(self, arg1: str) -> None:
         ...
     @property
     def thetas(self) -> list[float]:
@@ -978,7 +979,7 @@ class LogisticRegression:
         list[float]: the intercept, then one weight per feature; empty until fitted.
         """
     @thetas.setter
-    def thetas(self, arg0: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> None:
+    def thetas(self, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> None:
         ...
 class KNN:
     """
@@ -996,7 +997,7 @@ class KNN:
         """
     def __getstate__(self) -> tuple[str]:
         ...
-    def __init__(self, k: typing.SupportsInt | typing.SupportsIndex = 5, metric: str = 'euclidean') -> None:
+    def __init__(self, k: typing.SupportsIndex = 5, metric: str = 'euclidean') -> None:
         """
         A model that votes among the k nearest training points.
         
@@ -1042,7 +1043,7 @@ class KNN:
         Raises:
             ValueError: y has fewer labels than X has rows.
         """
-    def load(self, path: str = 'knn.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'knn.json') -> None:
         """
         Replaces k, the metric and the training data with those of a save file (all or nothing).
         
@@ -1076,7 +1077,7 @@ class KNN:
         Raises:
             ValueError: x is shorter than a training point.
         """
-    def save(self, path: str = 'knn.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'knn.json') -> None:
         """
         Writes the model to path as one line of text.
         
@@ -1117,7 +1118,7 @@ class KDTree:
         """
     def __setstate__(self, arg0: tuple[str]) -> None:
         ...
-    def accuracy(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, y_test: collections.abc.Sequence[str], k: typing.SupportsInt | typing.SupportsIndex = 1) -> float:
+    def accuracy(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, y_test: collections.abc.Sequence[str], k: typing.SupportsIndex = 1) -> float:
         """
         Percentage of rows predicted as labelled.
         
@@ -1144,7 +1145,7 @@ class KDTree:
             ValueError: X is empty, a row is shorter than the first, y has fewer labels than rows, or two
                 or more points have no component to split on.
         """
-    def load(self, path: str = 'kdtree.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'kdtree.json') -> None:
         """
         Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
         
@@ -1154,7 +1155,7 @@ class KDTree:
             IndexError: the file cannot be opened (or a number is out of range).
             ValueError: a key is missing, a value is malformed, or the points are refused as by fit.
         """
-    def predict(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, k: typing.SupportsInt | typing.SupportsIndex = 1) -> list[str]:
+    def predict(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, k: typing.SupportsIndex = 1) -> list[str]:
         """
         The label of every query row, as predict_one.
         
@@ -1168,7 +1169,7 @@ class KDTree:
         Raises:
             ValueError: k is below 1 or a row is shorter than a training point.
         """
-    def predict_one(self, query: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, k: typing.SupportsInt | typing.SupportsIndex = 1) -> str:
+    def predict_one(self, query: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, k: typing.SupportsIndex = 1) -> str:
         """
         The majority label among the (at most) k nearest points the search finds.
         
@@ -1182,7 +1183,7 @@ class KDTree:
         Raises:
             ValueError: k is below 1 or the query is shorter than a training point.
         """
-    def save(self, path: str = 'kdtree.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'kdtree.json') -> None:
         """
         Writes the training data to path as one line of text.
         
@@ -1250,7 +1251,7 @@ class GaussianNaiveBayes:
         Raises:
             ValueError: X is empty, a row is shorter than the first, or y has fewer labels than rows.
         """
-    def load(self, path: str = 'gaussian_nb.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'gaussian_nb.json') -> None:
         """
         Replaces the model's tables with those of a save file (all or nothing).
         
@@ -1278,7 +1279,7 @@ class GaussianNaiveBayes:
         Returns:
             str ('' for an unfitted model).
         """
-    def save(self, path: str = 'gaussian_nb.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'gaussian_nb.json') -> None:
         """
         Writes the model's tables to path as one line of text.
         
@@ -1302,7 +1303,7 @@ class BernoulliNaiveBayes:
         """
     def __getstate__(self) -> tuple[str]:
         ...
-    def __init__(self, vocab_size: typing.SupportsInt | typing.SupportsIndex = 1000) -> None:
+    def __init__(self, vocab_size: typing.SupportsIndex = 1000) -> None:
         """
         A model over the vocab_size most frequent training words (int, at least 0; checked by fit).
         """
@@ -1344,7 +1345,7 @@ class BernoulliNaiveBayes:
         Raises:
             ValueError: fewer labels than texts, or a negative vocab_size; nothing changes.
         """
-    def load(self, path: str = 'bernoulli_nb.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'bernoulli_nb.json') -> None:
         """
         Replaces the model's fields with those of a save file (all or nothing).
         
@@ -1372,7 +1373,7 @@ class BernoulliNaiveBayes:
         Returns:
             str ('' when there is no class or no score above -inf).
         """
-    def save(self, path: str = 'bernoulli_nb.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'bernoulli_nb.json') -> None:
         """
         Writes the model to path as one line of text (either text model loads it).
         
@@ -1397,7 +1398,7 @@ class MultinomialNaiveBayes:
         """
     def __getstate__(self) -> tuple[str]:
         ...
-    def __init__(self, vocab_size: typing.SupportsInt | typing.SupportsIndex = 1000) -> None:
+    def __init__(self, vocab_size: typing.SupportsIndex = 1000) -> None:
         """
         A model over the vocab_size most frequent training words (int, at least 0; checked by fit).
         """
@@ -1439,7 +1440,7 @@ class MultinomialNaiveBayes:
         Raises:
             ValueError: fewer labels than texts, or a negative vocab_size; nothing changes.
         """
-    def load(self, path: str = 'multinomial_nb.json') -> None:
+    def load(self, path: str | os.PathLike[str] = 'multinomial_nb.json') -> None:
         """
         Replaces the model's fields with those of a save file (all or nothing).
         
@@ -1467,7 +1468,7 @@ class MultinomialNaiveBayes:
         Returns:
             str ('' when there is no class or no score above -inf).
         """
-    def save(self, path: str = 'multinomial_nb.json') -> None:
+    def save(self, path: str | os.PathLike[str] = 'multinomial_nb.json') -> None:
         """
         Writes the model to path as one line of text (either text model loads it).
         
@@ -1478,7 +1479,7 @@ class MultinomialNaiveBayes:
             ValueError: a label holds '"' (nothing is written).
             RuntimeError: the file cannot be written.
         """
-def LU_decomposition(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsInt | typing.SupportsIndex) -> tuple[list[list[float]], list[list[float]]]:
+def LU_decomposition(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsIndex) -> tuple[list[list[float]], list[list[float]]]:
     """
     LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
     
@@ -1507,7 +1508,7 @@ def ReLU_derivative(arg0: collections.abc.Sequence[collections.abc.Sequence[typi
     Raises:
         ValueError: M is empty or ragged.
     """
-def calculate_determinant(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsInt | typing.SupportsIndex) -> float:
+def calculate_determinant(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsIndex) -> float:
     """
     The product of the first n diagonal entries; given the U of LU_decomposition, det(A).
     
@@ -1636,7 +1637,7 @@ def matrix_addition_and_sub(arg0: collections.abc.Sequence[collections.abc.Seque
     Raises:
         ValueError: A is empty or ragged, or B is smaller than A.
     """
-def matrix_inverse(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg2: typing.SupportsInt | typing.SupportsIndex) -> list[list[float]]:
+def matrix_inverse(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg2: typing.SupportsIndex) -> list[list[float]]:
     """
     The inverse of L U by forward then back substitution (L's diagonal is taken as 1).
     
@@ -1653,7 +1654,7 @@ def matrix_inverse(arg0: collections.abc.Sequence[collections.abc.Sequence[typin
     Raises:
         ValueError: n is negative ("vector") or L or U is smaller than n x n.
     """
-def matrix_product_from_vector_and_transpose(arg0: typing.SupportsInt | typing.SupportsIndex, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> list[list[float]]:
+def matrix_product_from_vector_and_transpose(arg0: typing.SupportsIndex, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> list[list[float]]:
     """
     The outer product v v^T of the first n entries of v.
     
@@ -1667,7 +1668,7 @@ def matrix_product_from_vector_and_transpose(arg0: typing.SupportsInt | typing.S
     Raises:
         ValueError: n is negative ("vector") or v has fewer than n entries.
     """
-def matrix_product_with_matrix_and_vector(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, arg2: typing.SupportsInt | typing.SupportsIndex, arg3: typing.SupportsInt | typing.SupportsIndex) -> list[float]:
+def matrix_product_with_matrix_and_vector(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, arg2: typing.SupportsIndex, arg3: typing.SupportsIndex) -> list[float]:
     """
     The product of the leading rows x cols block of M with the first cols entries of v.
     
@@ -1697,7 +1698,7 @@ def matrix_with_matrix_multiplication(arg0: collections.abc.Sequence[collections
     Raises:
         ValueError: A is empty or ragged, or B is empty, ragged or has fewer than k rows.
     """
-def regularize(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsInt | typing.SupportsIndex, arg2: typing.SupportsFloat | typing.SupportsIndex) -> list[list[float]]:
+def regularize(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsIndex, arg2: typing.SupportsFloat | typing.SupportsIndex) -> list[list[float]]:
     """
     M with amount added to its first n diagonal entries.
     

@@ -2,6 +2,7 @@
 // object), the activations with the override class for Python subclasses, and FunctionType.
 // Operands are positional only and None is refused with TypeError like any other wrong type.
 #include "bindings/convert.hpp"
+#include "bindings/guard.hpp"
 
 #include "autodiff/activation.hpp"
 #include "autodiff/matrix.hpp"
@@ -76,13 +77,13 @@ Scalars cannot be pickled.
       .def("exp_op", [](Scalar& a) { return as<Scalar>(a.exp_op()); }, "exp(digit) as a new node labelled 'exp'.")
       .def("log_op", [](Scalar& a) { return as<Scalar>(a.log_op()); },
            "log(digit) as a new node labelled 'log' (-inf at 0.0, nan below).")
-      .def("pow_op", &Scalar::pow_op, py::arg("other").none(false), py::pos_only(),
+      .def("pow_op", reads<&Scalar::pow_op>(), py::arg("other").none(false), py::pos_only(),
            "digit ** other.digit as a new node labelled 'pow'; other (a Scalar) gets the gradient d/d(exponent) too.")
-      .def("__radd__", &Scalar::radd, "constant + self: the float constant becomes a new leaf on the left ('add').")
-      .def("__rmul__", &Scalar::rmul, "constant * self: the float constant becomes a new leaf on the left ('mul').")
-      .def("__rsub__", &Scalar::rsub, "constant - self: the float constant becomes a new leaf on the left ('sub').")
-      .def("__rtruediv__", &Scalar::rdiv, "constant / self: the float constant becomes a new leaf on the left ('div').")
-      .def("topo_sort", &Element::topo_sort, R"doc(Every node reachable from this one, each once, root first.
+      .def("__radd__", reads<&Scalar::radd>(), "constant + self: the float constant becomes a new leaf on the left ('add').")
+      .def("__rmul__", reads<&Scalar::rmul>(), "constant * self: the float constant becomes a new leaf on the left ('mul').")
+      .def("__rsub__", reads<&Scalar::rsub>(), "constant - self: the float constant becomes a new leaf on the left ('sub').")
+      .def("__rtruediv__", reads<&Scalar::rdiv>(), "constant / self: the float constant becomes a new leaf on the left ('div').")
+      .def("topo_sort", reads<&Element::topo_sort>(), R"doc(Every node reachable from this one, each once, root first.
 
 Every node comes after all the nodes that consume it, so the list is the order for backprop.
 Iterative: graphs of any depth are safe.
@@ -90,7 +91,7 @@ Iterative: graphs of any depth are safe.
 Returns:
     list of Scalar nodes (the same Python objects where Python already holds them).
 )doc")
-      .def("backprop", &Element::backprop, R"doc(Runs the backward rule of every node of order, in list order.
+      .def("backprop", reads<&Element::backprop>(), R"doc(Runs the backward rule of every node of order, in list order.
 
 Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
 assign zeros before reusing a graph (gradients accumulate).
@@ -142,14 +143,14 @@ ValueError naming the helper and the shapes. Matrices cannot be pickled.
       .def("exp_op", [](Matrix& a) { return as<Matrix>(a.exp_op()); }, "exp of every entry, a new node labelled 'exp'.")
       .def("log_op", [](Matrix& a) { return as<Matrix>(a.log_op()); },
            "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below).")
-      .def("element_wise_mult", &Matrix::element_wise_mult, py::arg("other").none(false), py::pos_only(),
+      .def("element_wise_mult", reads<&Matrix::element_wise_mult>(), py::arg("other").none(false), py::pos_only(),
            "The element-wise (Hadamard) product with other, a new node labelled 'elt_mul'. ValueError on shapes.")
-      .def("scalar_multiply", &Matrix::scalar_multiply,
+      .def("scalar_multiply", reads<&Matrix::scalar_multiply>(),
            "c * self for a float c (positional), a new node labelled 'scalar_mul'.")
-      .def("transpose_op", &Matrix::transpose_op, "The transpose, a new node labelled 'transpose'.")
-      .def("sum_cols", &Matrix::sum_cols,
+      .def("transpose_op", reads<&Matrix::transpose_op>(), "The transpose, a new node labelled 'transpose'.")
+      .def("sum_cols", reads<&Matrix::sum_cols>(),
            "One column holding the sum of each row ((rows, 1)), a new node labelled 'sum_cols'.")
-      .def("topo_sort", &Element::topo_sort, R"doc(Every node reachable from this one, each once, root first.
+      .def("topo_sort", reads<&Element::topo_sort>(), R"doc(Every node reachable from this one, each once, root first.
 
 Every node comes after all the nodes that consume it, so the list is the order for backprop.
 Iterative: graphs of any depth are safe.
@@ -157,7 +158,7 @@ Iterative: graphs of any depth are safe.
 Returns:
     list of Matrix nodes (the same Python objects where Python already holds them).
 )doc")
-      .def("backprop", &Element::backprop, R"doc(Runs the backward rule of every node of order, in list order.
+      .def("backprop", reads<&Element::backprop>(), R"doc(Runs the backward rule of every node of order, in list order.
 
 Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
 assign zeros before reusing a graph (gradients accumulate).
@@ -184,8 +185,8 @@ are ReLU, Sigmoid and Tanh. Instances pickle as their class called without argum
 __dict__.
 )doc")
       .def(py::init<>(), "The base for a Python subclass; forward and derivative come from the subclass.")
-      .def("forward", &ActivationFunction::forward, "The activation's value at x (a float, positional).")
-      .def("derivative", &ActivationFunction::derivative, "The activation's derivative at x (a float, positional).")
+      .def("forward", reads<&ActivationFunction::forward>(), "The activation's value at x (a float, positional).")
+      .def("derivative", reads<&ActivationFunction::derivative>(), "The activation's derivative at x (a float, positional).")
       .def("__reduce__", [](const py::object& self) -> py::tuple {
         return py::make_tuple(py::type::of(self), py::tuple(), py::getattr(self, "__dict__", py::none()));
       }, "Pickles as the class called without arguments, then the instance's __dict__.")

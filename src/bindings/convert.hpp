@@ -8,8 +8,11 @@
 #include <pybind11/stl.h>
 
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <utility>
 
 #include "core/matrix.hpp"
@@ -23,6 +26,10 @@ template <>
 struct type_caster<tarnwick::DoubleMatrix>;
 template <>
 struct type_caster<tarnwick::DenseMatrix>;
+template <>
+struct type_caster<int>;
+template <>
+struct type_caster<std::filesystem::path>;
 }  // namespace pybind11::detail
 
 namespace tarnwick::bindings::convert {
@@ -423,5 +430,66 @@ inline bool type_caster<tarnwick::bindings::convert::MatrixArgument>::load(handl
   }
   return c::load_matrix(o, convert, value.rows);
 }
+
+// A 32-bit integer argument is an int or an object with __index__ (numpy integers, bool): a float,
+// a Decimal, a Fraction or an object with only __int__ is refused rather than truncated.
+template <>
+struct type_caster<int> {
+  bool load(handle src, bool /*convert*/) {
+    if (!src || PyFloat_Check(src.ptr()) || !PyIndex_Check(src.ptr())) return false;
+    object index = reinterpret_steal<object>(PyNumber_Index(src.ptr()));
+    if (!index) {
+      PyErr_Clear();
+      return false;
+    }
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    if (overflow != 0 || v < INT_MIN || v > INT_MAX || (v == -1 && PyErr_Occurred())) {
+      PyErr_Clear();
+      return false;
+    }
+    value = int(v);
+    return true;
+  }
+
+  static handle cast(int src, return_value_policy, handle) { return PyLong_FromLong(src); }
+
+  PYBIND11_TYPE_CASTER(int, io_name("typing.SupportsIndex", "int"));
+};
+
+// A path is a str or any os.PathLike (bytes too, as open() takes them), in the file system's
+// encoding. A NUL character would cut the path short at the system call, so it is refused first.
+template <>
+struct type_caster<std::filesystem::path> {
+  bool load(handle src, bool /*convert*/) {
+    if (!src) return false;
+    object fspath = reinterpret_steal<object>(PyOS_FSPath(src.ptr()));
+    if (!fspath) {
+      PyErr_Clear();
+      return false;
+    }
+    object bytes;
+    if (PyUnicode_Check(fspath.ptr())) {
+      bytes = reinterpret_steal<object>(PyUnicode_EncodeFSDefault(fspath.ptr()));
+      if (!bytes) throw error_already_set();
+    } else {
+      bytes = fspath;
+    }
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(bytes.ptr(), &data, &size) != 0) throw error_already_set();
+    const std::string text(data, std::size_t(size));
+    if (text.find('\0') != std::string::npos) throw value_error("embedded null character");
+    value = std::filesystem::path(text);
+    return true;
+  }
+
+  static handle cast(const std::filesystem::path& src, return_value_policy, handle) {
+    const std::string& text = src.native();
+    return PyUnicode_DecodeFSDefaultAndSize(text.data(), Py_ssize_t(text.size()));
+  }
+
+  PYBIND11_TYPE_CASTER(std::filesystem::path, io_name("str | os.PathLike[str]", "str"));
+};
 
 }  // namespace pybind11::detail

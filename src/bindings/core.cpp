@@ -3,6 +3,7 @@
 // rows; shapes in the docstrings are (rows, columns).
 #include "bindings/convert.hpp"
 
+#include "bindings/guard.hpp"
 #include "bindings/register.hpp"
 #include "core/distance.hpp"
 #include "core/lu.hpp"
@@ -15,8 +16,16 @@ void register_core(pybind11::module_& m) {
   // into lists.
   m.def("matrix_with_matrix_multiplication",
       [](convert::MatrixArgument& A, convert::MatrixArgument& B) {
-        if (A.lent() && B.lent()) return dense_product(A.block, B.block);
-        return dense_product(A.as_rows(), B.as_rows());
+        // The arrays stay held by their arguments while the product runs without the interpreter.
+        const auto product = [&] {
+          if (A.lent() && B.lent()) return dense_product(A.block, B.block);
+          return dense_product(A.as_rows(), B.as_rows());
+        };
+        if (A.block.rows * A.block.cols + A.rows.size() * (A.rows.empty() ? 0 : A.rows[0].size()) < kReleaseWork) {
+          return product();
+        }
+        pybind11::gil_scoped_release unlocked;
+        return product();
       },
       R"doc(Matrix product A @ B, computed by one BLAS dgemm call.
 
@@ -30,7 +39,7 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is empty, ragged or has fewer than k rows.
 )doc");
-  m.def("matrix_addition_and_sub", &matrix_addition_and_sub,
+  m.def("matrix_addition_and_sub", released<&matrix_addition_and_sub>(),
       R"doc(A + B when operation is exactly "add", A - B for any other text ("sub", "Add", "").
 
 Args (positional only):
@@ -44,7 +53,7 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is smaller than A.
 )doc");
-  m.def("scalar_multiply_matrix", &scalar_multiply_matrix, R"doc(factor * M, entry by entry.
+  m.def("scalar_multiply_matrix", released<&scalar_multiply_matrix>(), R"doc(factor * M, entry by entry.
 
 Args (positional only):
     M: (m, n) list of rows; may be empty.
@@ -56,7 +65,7 @@ Returns:
 Raises:
     ValueError: M is ragged.
 )doc");
-  m.def("element_wise_multiplication", &element_wise_multiplication, R"doc(Element-wise (Hadamard) product of A and B.
+  m.def("element_wise_multiplication", released<&element_wise_multiplication>(), R"doc(Element-wise (Hadamard) product of A and B.
 
 Args (positional only):
     A: (m, n) list of rows, at least one row.
@@ -68,7 +77,7 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is smaller than A.
 )doc");
-  m.def("element_wise_division_two_matrices", &element_wise_division_two_matrices,
+  m.def("element_wise_division_two_matrices", released<&element_wise_division_two_matrices>(),
       R"doc(Element-wise quotient A / B; a zero divisor gives +-inf, and 0 / 0 gives nan (never an error).
 
 Args (positional only):
@@ -81,7 +90,7 @@ Returns:
 Raises:
     ValueError: A is empty or ragged, or B is smaller than A.
 )doc");
-  m.def("element_wise_roots", &element_wise_roots,
+  m.def("element_wise_roots", released<&element_wise_roots>(),
       R"doc(The degree-th root of every entry, pow(x, 1.0 / degree); a negative entry gives nan.
 
 Args (positional only):
@@ -94,7 +103,7 @@ Returns:
 Raises:
     ValueError: M is empty or ragged.
 )doc");
-  m.def("transpose_matrix", &transpose_matrix, R"doc(The transpose of M.
+  m.def("transpose_matrix", released<&transpose_matrix>(), R"doc(The transpose of M.
 
 Args (positional only):
     M: (m, n) list of rows, at least one row.
@@ -105,7 +114,7 @@ Returns:
 Raises:
     ValueError: M is empty or ragged.
 )doc");
-  m.def("ReLU_derivative", &ReLU_derivative,
+  m.def("ReLU_derivative", released<&ReLU_derivative>(),
       R"doc(1.0 where an entry is above 0.0, else 0.0 (zero, negative and nan entries give 0.0).
 
 Args (positional only):
@@ -117,7 +126,7 @@ Returns:
 Raises:
     ValueError: M is empty or ragged.
 )doc");
-  m.def("sum_across_column", &sum_across_column,
+  m.def("sum_across_column", released<&sum_across_column>(),
       R"doc(The sum of each row (the sum runs across the columns), added left to right from 0.0.
 
 Args (positional only):
@@ -129,7 +138,7 @@ Returns:
 Raises:
     ValueError: M is ragged.
 )doc");
-  m.def("matrix_product_from_vector_and_transpose", &matrix_product_from_vector_and_transpose,
+  m.def("matrix_product_from_vector_and_transpose", released<&matrix_product_from_vector_and_transpose>(),
       R"doc(The outer product v v^T of the first n entries of v.
 
 Args (positional only):
@@ -142,7 +151,7 @@ Returns:
 Raises:
     ValueError: n is negative ("vector") or v has fewer than n entries.
 )doc");
-  m.def("calculate_vector", &calculate_vector, R"doc(The difference a - b over the entries of a.
+  m.def("calculate_vector", released<&calculate_vector>(), R"doc(The difference a - b over the entries of a.
 
 Args (positional only):
     a: list of floats.
@@ -154,7 +163,7 @@ Returns:
 Raises:
     ValueError: b is shorter than a.
 )doc");
-  m.def("LU_decomposition", &LU_decomposition,
+  m.def("LU_decomposition", released<&LU_decomposition>(),
       R"doc(LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
 
 A zero pivot is not an error: it fills the rest of its column of L with inf and nan.
@@ -169,7 +178,7 @@ Returns:
 Raises:
     ValueError: n is negative ("vector") or A is smaller than n x n.
 )doc");
-  m.def("calculate_determinant", &calculate_determinant,
+  m.def("calculate_determinant", released<&calculate_determinant>(),
       R"doc(The product of the first n diagonal entries; given the U of LU_decomposition, det(A).
 
 Args (positional only):
@@ -182,7 +191,7 @@ Returns:
 Raises:
     ValueError: U is smaller than n x n.
 )doc");
-  m.def("matrix_inverse", &matrix_inverse,
+  m.def("matrix_inverse", released<&matrix_inverse>(),
       R"doc(The inverse of L U by forward then back substitution (L's diagonal is taken as 1).
 
 A zero diagonal entry of U gives inf and nan in the result, never an error.
@@ -198,7 +207,7 @@ Returns:
 Raises:
     ValueError: n is negative ("vector") or L or U is smaller than n x n.
 )doc");
-  m.def("matrix_product_with_matrix_and_vector", &matrix_product_with_matrix_and_vector,
+  m.def("matrix_product_with_matrix_and_vector", released<&matrix_product_with_matrix_and_vector>(),
       R"doc(The product of the leading rows x cols block of M with the first cols entries of v.
 
 Args (positional only):
@@ -213,7 +222,7 @@ Returns:
 Raises:
     ValueError: rows or cols is negative ("vector"), or M or v is too small.
 )doc");
-  m.def("scalar_product_from_transpose_and_vector", &scalar_product_from_transpose_and_vector,
+  m.def("scalar_product_from_transpose_and_vector", released<&scalar_product_from_transpose_and_vector>(),
       R"doc(The dot product a . b over the entries of a, added in index order from 0.0.
 
 Args (positional only):
@@ -226,7 +235,7 @@ Returns:
 Raises:
     ValueError: b is shorter than a.
 )doc");
-  m.def("regularize", &regularize, R"doc(M with amount added to its first n diagonal entries.
+  m.def("regularize", released<&regularize>(), R"doc(M with amount added to its first n diagonal entries.
 
 Args (positional only):
     M: list of at least n rows of at least n floats.
@@ -239,7 +248,7 @@ Returns:
 Raises:
     ValueError: M is smaller than n x n.
 )doc");
-  m.def("euclidean", &euclidean, R"doc(Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.
+  m.def("euclidean", released<&euclidean>(), R"doc(Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.
 
 Args (positional only):
     a: list of floats; empty gives 0.0.
@@ -251,7 +260,7 @@ Returns:
 Raises:
     ValueError: b is shorter than a.
 )doc");
-  m.def("manhattan", &manhattan, R"doc(Manhattan distance sum(|a - b|) over the entries of a.
+  m.def("manhattan", released<&manhattan>(), R"doc(Manhattan distance sum(|a - b|) over the entries of a.
 
 Args (positional only):
     a: list of floats; empty gives 0.0.
@@ -263,7 +272,7 @@ Returns:
 Raises:
     ValueError: b is shorter than a.
 )doc");
-  m.def("cosine", &cosine, R"doc(Cosine distance 1 - a.b / (|b| |a|): 0 for one direction, 1 orthogonal, 2 opposite.
+  m.def("cosine", released<&cosine>(), R"doc(Cosine distance 1 - a.b / (|b| |a|): 0 for one direction, 1 orthogonal, 2 opposite.
 
 An all-zero (or empty) vector gives nan, never an error.
 

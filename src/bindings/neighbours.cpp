@@ -2,6 +2,7 @@
 // pickle as their file text.
 #include "bindings/convert.hpp"
 
+#include "bindings/guard.hpp"
 #include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 #include "models/gaussian_nb.hpp"
@@ -30,7 +31,7 @@ Args:
 Raises:
     ValueError: k is below 1.
 )doc")
-      .def("fit", &KNN::fit, R"doc(Keeps copies of the training points and labels (rows may differ in length).
+      .def("fit", writes<&KNN::fit, Gil::release>(), R"doc(Keeps copies of the training points and labels (rows may differ in length).
 
 Args (positional only):
     X: (n_samples, n_features) list of rows.
@@ -39,7 +40,7 @@ Args (positional only):
 Raises:
     ValueError: y has fewer labels than X has rows.
 )doc")
-      .def("predict_one", &KNN::predict_one, R"doc(The majority label among the k nearest training points.
+      .def("predict_one", reads<&KNN::predict_one, Gil::release>(), R"doc(The majority label among the k nearest training points.
 
 Args (positional only):
     x: list of floats, at least as long as every training point.
@@ -50,7 +51,7 @@ Returns:
 Raises:
     ValueError: x is shorter than a training point.
 )doc")
-      .def("predict", &KNN::predict, R"doc(The label of every query row, as predict_one.
+      .def("predict", reads<&KNN::predict, Gil::release>(), R"doc(The label of every query row, as predict_one.
 
 Args (positional only):
     X: (n_queries, n_features) list of rows.
@@ -61,7 +62,7 @@ Returns:
 Raises:
     ValueError: a row is shorter than a training point.
 )doc")
-      .def("accuracy", &KNN::accuracy, R"doc(Percentage of rows predicted as labelled.
+      .def("accuracy", reads<&KNN::accuracy, Gil::release>(), R"doc(Percentage of rows predicted as labelled.
 
 Args (positional only):
     X: (n_queries, n_features) list of rows.
@@ -73,7 +74,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, or a row is shorter than a training point.
 )doc")
-      .def("save", &KNN::save, py::arg("path") = "knn.json", R"doc(Writes the model to path as one line of text.
+      .def("save", reads<&KNN::save, Gil::release>(), py::arg("path") = "knn.json", R"doc(Writes the model to path as one line of text.
 
 Format: {"k":5,"metric":"euclidean","x_train":[[...],...],"y_train":["a",...]}.
 
@@ -81,17 +82,17 @@ Raises:
     ValueError: the metric or a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &KNN::load, py::arg("path") = "knn.json",
+      .def("load", writes<&KNN::load, Gil::release>(), py::arg("path") = "knn.json",
           R"doc(Replaces k, the metric and the training data with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing, a value is malformed, k is below 1 or labels are fewer than points.
 )doc")
-      .def("__repr__", [](const KNN& k) {
+      .def("__repr__", [](const KNN* self) { return with_object<Access::read>(self, [](const KNN& k) {
         return "KNN(k=" + std::to_string(k.k()) + ", metric=" + py_repr(k.metric()) +
                ", points=" + std::to_string(k.x_train().size()) + ")";
-      }, "The settings and the number of training points (0: not fitted).");
+      }); }, "The settings and the number of training points (0: not fitted).");
   pickle_through_file<KNN>(knn);
 
   py::class_<KDTree> tree(m, "KDTree", R"doc(Nearest-neighbour classifier over a k-d tree, Euclidean distance.
@@ -103,7 +104,7 @@ points may vote. Ties go to the smaller label. Pickles as its file text; equal m
 same file.
 )doc");
   tree.def(py::init<>(), "An empty model; fit or load it before predicting.")
-      .def("fit", &KDTree::fit, R"doc(Keeps copies of the points and labels and builds the tree.
+      .def("fit", writes<&KDTree::fit, Gil::release>(), R"doc(Keeps copies of the points and labels and builds the tree.
 
 Args (positional only):
     X: (n_samples, n_features) list of rows, at least one; every row at least as long as the first.
@@ -113,7 +114,7 @@ Raises:
     ValueError: X is empty, a row is shorter than the first, y has fewer labels than rows, or two
         or more points have no component to split on.
 )doc")
-      .def("predict_one", &KDTree::predict_one, py::arg("query"), py::arg("k") = 1,
+      .def("predict_one", reads<&KDTree::predict_one, Gil::release>(), py::arg("query"), py::arg("k") = 1,
            R"doc(The majority label among the (at most) k nearest points the search finds.
 
 Args:
@@ -126,7 +127,7 @@ Returns:
 Raises:
     ValueError: k is below 1 or the query is shorter than a training point.
 )doc")
-      .def("predict", &KDTree::predict, py::arg("x_test"), py::arg("k") = 1,
+      .def("predict", reads<&KDTree::predict, Gil::release>(), py::arg("x_test"), py::arg("k") = 1,
           R"doc(The label of every query row, as predict_one.
 
 Args:
@@ -139,7 +140,7 @@ Returns:
 Raises:
     ValueError: k is below 1 or a row is shorter than a training point.
 )doc")
-      .def("accuracy", &KDTree::accuracy, py::arg("x_test"), py::arg("y_test"), py::arg("k") = 1,
+      .def("accuracy", reads<&KDTree::accuracy, Gil::release>(), py::arg("x_test"), py::arg("y_test"), py::arg("k") = 1,
            R"doc(Percentage of rows predicted as labelled.
 
 Args:
@@ -153,7 +154,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, k below 1, or a row shorter than a training point.
 )doc")
-      .def("save", &KDTree::save, py::arg("path") = "kdtree.json",
+      .def("save", reads<&KDTree::save, Gil::release>(), py::arg("path") = "kdtree.json",
           R"doc(Writes the training data to path as one line of text.
 
 Format: {"x_train":[[...],...],"y_train":["a",...]}.
@@ -162,7 +163,7 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &KDTree::load, py::arg("path") = "kdtree.json",
+      .def("load", writes<&KDTree::load, Gil::release>(), py::arg("path") = "kdtree.json",
           R"doc(Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
 
 A file without points gives an untrained model.
@@ -171,10 +172,10 @@ Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing, a value is malformed, or the points are refused as by fit.
 )doc")
-      .def("__repr__", [](const KDTree& t) {
+      .def("__repr__", [](const KDTree* self) { return with_object<Access::read>(self, [](const KDTree& t) {
         return "KDTree(points=" + std::to_string(t.x_train().size()) + ", dimension=" + std::to_string(t.dimension()) +
                ")";
-      }, "The number of training points (0: not fitted) and their dimension.");
+      }); }, "The number of training points (0: not fitted) and their dimension.");
   pickle_through_file<KDTree>(tree);
 
   py::class_<GaussianNaiveBayes> bayes(m, "GaussianNaiveBayes", R"doc(Gaussian naive Bayes over rows of features.
@@ -186,7 +187,7 @@ needs but the model lacks is added as 0, so predictions can change what save wri
 its file text; equal models write the same file.
 )doc");
   bayes.def(py::init<>(), "An empty model; fit or load it before predicting.")
-      .def("fit", &GaussianNaiveBayes::fit, R"doc(Estimates the class counts, means and variances.
+      .def("fit", writes<&GaussianNaiveBayes::fit, Gil::release>(), R"doc(Estimates the class counts, means and variances.
 
 Class numbers from earlier fits are kept, and so are the statistics of classes this fit lacks.
 
@@ -197,7 +198,7 @@ Args (positional only):
 Raises:
     ValueError: X is empty, a row is shorter than the first, or y has fewer labels than rows.
 )doc")
-      .def("predict_one", &GaussianNaiveBayes::predict_one, R"doc(The label of highest score for one sample.
+      .def("predict_one", writes<&GaussianNaiveBayes::predict_one, Gil::release>(), R"doc(The label of highest score for one sample.
 
 Args (positional only):
     x: list of floats (the training rows' length; missing statistics count as 0).
@@ -205,7 +206,7 @@ Args (positional only):
 Returns:
     str ('' for an unfitted model).
 )doc")
-      .def("predict", &GaussianNaiveBayes::predict, R"doc(The label of every row, as predict_one.
+      .def("predict", writes<&GaussianNaiveBayes::predict, Gil::release>(), R"doc(The label of every row, as predict_one.
 
 Args (positional only):
     X: (n_queries, n_features) list of rows.
@@ -213,7 +214,7 @@ Args (positional only):
 Returns:
     list of str, one per row.
 )doc")
-      .def("accuracy", &GaussianNaiveBayes::accuracy, R"doc(Percentage of rows predicted as labelled.
+      .def("accuracy", writes<&GaussianNaiveBayes::accuracy, Gil::release>(), R"doc(Percentage of rows predicted as labelled.
 
 Args (positional only):
     X: (n_queries, n_features) list of rows.
@@ -225,7 +226,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows.
 )doc")
-      .def("save", &GaussianNaiveBayes::save, py::arg("path") = "gaussian_nb.json",
+      .def("save", reads<&GaussianNaiveBayes::save, Gil::release>(), py::arg("path") = "gaussian_nb.json",
            R"doc(Writes the model's tables to path as one line of text.
 
 Format: {"n":3,"class_ratio":{"a":2,"b":1},"class_numbering":{"a":0,"b":1},"mean":{"a|0":2,"b|0":2},"variance":{"a|0":1,"b|0":0}}.
@@ -234,17 +235,17 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &GaussianNaiveBayes::load, py::arg("path") = "gaussian_nb.json",
+      .def("load", writes<&GaussianNaiveBayes::load, Gil::release>(), py::arg("path") = "gaussian_nb.json",
            R"doc(Replaces the model's tables with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing or a value is malformed; the model is unchanged.
 )doc")
-      .def("__repr__", [](const GaussianNaiveBayes& b) {
+      .def("__repr__", [](const GaussianNaiveBayes* self) { return with_object<Access::read>(self, [](const GaussianNaiveBayes& b) {
         return "GaussianNaiveBayes(classes=" + std::to_string(b.class_numbering().size()) +
                ", samples=" + std::to_string(b.n()) + ")";
-      }, "The number of classes and of training samples (0: not fitted).");
+      }); }, "The number of classes and of training samples (0: not fitted).");
   pickle_through_file<GaussianNaiveBayes>(bayes);
 }
 

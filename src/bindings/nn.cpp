@@ -4,6 +4,7 @@
 // activation objects themselves, pickled in turn) and the texts of its two files.
 #include "bindings/convert.hpp"
 
+#include "bindings/guard.hpp"
 #include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 #include "core/model_file.hpp"
@@ -40,35 +41,65 @@ Raises:
         or ragged initial_input.
 )doc";
 
+// A network as Python holds it: the library network borrows its optimizer and activation, so the
+// Python object keeps theirs here, where the cyclic collector sees them (tp_traverse below): a
+// network and a Python activation that refer to each other are freed together.
+class BoundNetwork : public Network {
+ public:
+  BoundNetwork(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix initial_input,
+               FunctionType function_type, Optimizer* optimizer, double dropout_rate, ActivationFunction* activation,
+               py::object optimizer_object, py::object activation_object)
+      : Network(layer_num, std::move(neurons_in_layers), std::move(initial_input), function_type, optimizer,
+                dropout_rate, activation),
+        optimizer_object(std::move(optimizer_object)),
+        activation_object(std::move(activation_object)) {}
+
+  py::object optimizer_object;
+  py::object activation_object;
+};
+
+const BoundNetwork& bound(const Network& n) { return static_cast<const BoundNetwork&>(n); }
+
+int traverse_network(PyObject* self, visitproc visit, void* arg) {
+  Py_VISIT(Py_TYPE(self));
+  if (py::detail::is_holder_constructed(self)) {
+    const BoundNetwork& n = bound(py::cast<const Network&>(py::handle(self)));
+    Py_VISIT(n.optimizer_object.ptr());
+    Py_VISIT(n.activation_object.ptr());
+  }
+  return 0;
+}
+
+// Breaks a cycle the collector found. The network is unreachable by then; should a finaliser bring
+// it back, it has no optimizer and its built-in activation rather than pointers to freed objects.
+int clear_network(PyObject* self) {
+  if (py::detail::is_holder_constructed(self)) {
+    auto& n = const_cast<BoundNetwork&>(bound(py::cast<const Network&>(py::handle(self))));
+    n.optimizer = nullptr;
+    n.activation = nullptr;
+    n.optimizer_object = py::none();
+    n.activation_object = py::none();
+  }
+  return 0;
+}
+
 template <typename Opt, typename Class>
 void network_constructor(Class& cls) {
-  // keep_alive<1, n>: the network (1) keeps argument n alive; optimizer is 5, activation 8.
   cls.def(py::init([](int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix initial_input, Opt* optimizer,
                       double dropout_rate, FunctionType function_type, ActivationFunction* activation,
-                      std::string weights_dir) {
-            auto network = std::make_unique<Network>(layer_num, std::move(neurons_in_layers), std::move(initial_input),
-                                                     function_type, optimizer, dropout_rate, activation);
-            network->weights_dir = std::move(weights_dir);
-            return network;
+                      const std::filesystem::path& weights_dir) {
+            auto network = std::make_unique<BoundNetwork>(
+                layer_num, std::move(neurons_in_layers), std::move(initial_input), function_type, optimizer,
+                dropout_rate, activation, optimizer ? py::cast(optimizer, py::return_value_policy::reference) : py::none(),
+                activation ? py::cast(activation, py::return_value_policy::reference) : py::none());
+            network->weights_dir = weights_dir.string();
+            return std::unique_ptr<Network>(std::move(network));
           }),
           py::arg("layer_num"), py::arg("neurons_in_layers"), py::arg("initial_input"), py::arg("optimizer").none(true),
           py::arg("dropout_rate") = 0.0, py::arg("function_type") = FunctionType::RELU,
-          py::arg("activation").none(true) = py::none(), py::arg("weights_dir") = "", py::keep_alive<1, 5>(),
-          py::keep_alive<1, 8>(), kNetworkInit);
+          py::arg("activation").none(true) = py::none(), py::arg("weights_dir") = "", kNetworkInit);
 }
 
-// The Python object of a library object Python already holds (the network keeps its optimizer and
-// activation alive), found by pointer; None for none.
-template <typename T>
-py::object held(T* p) {
-  return p ? py::cast(p, py::return_value_policy::reference) : py::none();
-}
-
-py::object optimizer_of(const Network& n) {
-  if (auto* adam = dynamic_cast<Adam*>(n.optimizer)) return held(adam);
-  if (auto* sgd = dynamic_cast<SGD*>(n.optimizer)) return held(sgd);
-  return py::none();
-}
 
 const char* built_in_name(FunctionType t) {
   switch (t) {
@@ -84,20 +115,20 @@ void register_optimizer(py::module_& m, const char* name, double default_rate, c
   py::class_<Opt> cls(m, name, doc);
   cls.def(py::init<double>(), py::arg("learning_rate") = default_rate,
            "An optimizer with that learning rate (float).")
-      .def_readwrite("learning_rate", &Opt::learning_rate,
+      .def_property("learning_rate", getter<&Opt::learning_rate, Opt>(), setter<&Opt::learning_rate, Opt>(),
                      "float: the step size; load_hyperparams of a network using this optimizer replaces it.")
-      .def(py::pickle([](const Opt& o) { return std::make_tuple(o.learning_rate); },
+      .def(py::pickle([](const Opt* self) { return std::make_tuple(getter<&Opt::learning_rate, Opt>()(self)); },
                       [](const std::tuple<double>& state) { return std::make_unique<Opt>(std::get<0>(state)); }));
   cls.def(
       "__repr__",
-      [name](const Opt& o) { return std::string(name) + "(learning_rate=" + py_repr(o.learning_rate) + ")"; },
+      [name](const Opt* self) {
+        return std::string(name) + "(learning_rate=" + py_repr(getter<&Opt::learning_rate, Opt>()(self)) + ")";
+      },
       "The class and its learning rate, for example Adam(learning_rate=0.001).");
   reduce_through_state(cls);
   equality<Opt>(
       cls,
-      [](const Opt& a, const Opt& b) {
-        return modelfile::format_number(a.learning_rate) == modelfile::format_number(b.learning_rate);
-      },
+      [](const Opt& o) { return modelfile::format_number(o.learning_rate); },
       "True when other is an optimizer of this class with the same learning rate.");
 }
 
@@ -112,7 +143,12 @@ resumes training as with a fresh Adam.
 )doc");
   register_optimizer<SGD>(m, "SGD", 0.01, "Plain gradient descent, w := w - gradient * learning_rate, for a Network.");
 
-  py::class_<Network> network(m, "Network",
+  py::class_<Network> network(m, "Network", py::custom_type_setup([](PyHeapTypeObject* heap_type) {
+    PyTypeObject* type = &heap_type->ht_type;
+    type->tp_flags |= Py_TPFLAGS_HAVE_GC;
+    type->tp_traverse = traverse_network;
+    type->tp_clear = clear_network;
+  }),
       R"doc(A feed-forward classifier network: softmax output, cross-entropy loss, mini-batch training.
 
 Sample-per-column throughout: inputs are (n_features, n_samples) and labels (n_classes, n_samples)
@@ -122,7 +158,7 @@ estimates do not. Two networks are equal when they would write the same two file
 )doc");
   network_constructor<Adam>(network);
   network_constructor<SGD>(network);
-  network.def("train_loop", &Network::train_loop, py::arg("epochs"), py::arg("train_labels"), py::arg("batch_size"),
+  network.def("train_loop", writes<&Network::train_loop, Gil::release>(), py::arg("epochs"), py::arg("train_labels"), py::arg("batch_size"),
               R"doc(Trains for epochs shuffled passes over the columns of initial_input, in full batches.
 
 Each batch runs forward (with dropout), prints "Epoch e, Batch b, Loss: x" to the process's
@@ -140,7 +176,7 @@ Raises:
         column per sample; nothing changes.
     RuntimeError: a Python activation called back into this network.
 )doc")
-      .def("accuracy", &Network::test_accuracy, py::arg("x_test"), py::arg("y_test"),
+      .def("accuracy", writes<&Network::test_accuracy, Gil::release>(), py::arg("x_test"), py::arg("y_test"),
            R"doc(Percentage of columns whose most probable class is y_test's (one forward pass, no dropout).
 
 Ties go to the lowest class index, in the prediction and in y_test.
@@ -156,7 +192,7 @@ Raises:
     ValueError: x_test's row count is not the first layer's input size, x_test has no columns, or
         y_test lacks rows or columns.
 )doc")
-      .def("predict", &Network::predict, py::arg("x_test"),
+      .def("predict", writes<&Network::predict, Gil::release>(), py::arg("x_test"),
           R"doc(The most probable class of every column (one forward pass, no dropout).
 
 Args:
@@ -168,7 +204,7 @@ Returns:
 Raises:
     ValueError: x_test is empty, ragged, or its row count is not the first layer's input size.
 )doc")
-      .def("save_weights", &Network::save_weights, py::arg("path") = "weights.json",
+      .def("save_weights", writes<&Network::save_weights, Gil::release>(), py::arg("path") = "weights.json",
            R"doc(Writes every layer's weights and bias to path (weights_dir, then "weights.json", when path is "").
 
 Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per layer.
@@ -176,7 +212,7 @@ Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per laye
 Raises:
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load_weights", &Network::load_weights, py::arg("path") = "weights.json",
+      .def("load_weights", writes<&Network::load_weights, Gil::release>(), py::arg("path") = "weights.json",
            R"doc(Replaces every layer's weights and bias with those of a save_weights file.
 
 All or nothing: each matrix is checked against its layer's shape before anything changes.
@@ -185,7 +221,7 @@ Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing, a value is malformed or a matrix has the wrong shape.
 )doc")
-      .def("save_hyperparams", &Network::save_hyperparams, py::arg("path") = "hyperparams.json",
+      .def("save_hyperparams", writes<&Network::save_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
            R"doc(Writes the layer sizes, dropout rate and (with an optimizer) its learning rate and kind to path.
 
 Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rate":0.001,"optimizer":"Adam"}.
@@ -193,7 +229,7 @@ Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rat
 Raises:
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load_hyperparams", &Network::load_hyperparams, py::arg("path") = "hyperparams.json",
+      .def("load_hyperparams", writes<&Network::load_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
            R"doc(Restores the dropout rate and, when both have one, the optimizer's learning rate.
 
 The layer sizes in the file are not read: the network keeps its shape. All or nothing.
@@ -202,38 +238,54 @@ Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: the dropout rate is missing or a value is malformed.
 )doc")
-      .def_readwrite("dropout_rate", &Network::dropout_rate,
+      .def_property("dropout_rate", getter<&Network::dropout_rate>(), setter<&Network::dropout_rate>(),
                      "float: the fraction of hidden activations dropped while training; safe to change between runs.")
       .def("__reduce__", [](const py::object& self) -> py::tuple {
-        const Network& n = self.cast<const Network&>();
-        const py::tuple args = py::make_tuple(n.layer_num, n.neurons_in_layers, n.initial_input, optimizer_of(n),
-                                              n.dropout_rate, n.function_type, held(n.activation), n.weights_dir);
-        return py::make_tuple(py::type::of(self), args, py::make_tuple(n.weights_text(), n.hyperparams_text()));
+        // The state under the network's lock; the Python objects are built after it is let go.
+        struct State {
+          int layer_num;
+          std::vector<int> neurons_in_layers;
+          DoubleMatrix initial_input;
+          double dropout_rate;
+          FunctionType function_type;
+          std::string weights_dir, weights, hyperparams;
+        };
+        const BoundNetwork* n = static_cast<const BoundNetwork*>(self.cast<const Network*>());
+        State st = with_object<Access::read>(n, [](const Network& net) {
+          return State{net.layer_num, net.neurons_in_layers, net.initial_input, net.dropout_rate, net.function_type,
+                       net.weights_dir, net.weights_text(), net.hyperparams_text()};
+        });
+        const py::tuple args = py::make_tuple(st.layer_num, std::move(st.neurons_in_layers), std::move(st.initial_input),
+                                              n->optimizer_object, st.dropout_rate, st.function_type,
+                                              n->activation_object, st.weights_dir);
+        return py::make_tuple(py::type::of(self), args, py::make_tuple(st.weights, st.hyperparams));
       }, "Pickles as the constructor arguments and the texts of the two files.")
-      .def("__repr__", [](const Network& n) {
-        const py::object activation = held(n.activation);
-        return "Network(layer_num=" + std::to_string(n.layer_num) + ", neurons_in_layers=" +
-               py_repr(n.neurons_in_layers) + ", inputs=" + std::to_string(n.initial_input.size()) +
-               ", samples=" + std::to_string(n.initial_input[0].size()) + ", optimizer=" +
-               py::repr(optimizer_of(n)).cast<std::string>() + ", dropout_rate=" + py_repr(n.dropout_rate) +
+      .def("__repr__", [](const Network* self) {
+        const std::string shape = with_object<Access::read>(self, [](const Network& n) {
+          return "Network(layer_num=" + std::to_string(n.layer_num) + ", neurons_in_layers=" +
+                 py_repr(n.neurons_in_layers) + ", inputs=" + std::to_string(n.initial_input.size()) +
+                 ", samples=" + std::to_string(n.initial_input[0].size()) + ", optimizer=";
+        });
+        const double dropout_rate = with_object<Access::read>(self, [](const Network& n) { return n.dropout_rate; });
+        const BoundNetwork& n = bound(*self);
+        return shape + py::repr(n.optimizer_object).cast<std::string>() + ", dropout_rate=" + py_repr(dropout_rate) +
                ", activation=" +
-               (activation.is_none() ? std::string(built_in_name(n.function_type))
-                                     : py::repr(activation).cast<std::string>()) +
+               (n.activation_object.is_none() ? std::string(built_in_name(n.function_type))
+                                              : py::repr(n.activation_object).cast<std::string>()) +
                ")";
       }, "The network's shape, training data size, optimizer, dropout rate and activation.");
   equality<Network>(
-      network,
-      [](const Network& a, const Network& b) {
-        return a.weights_text() == b.weights_text() && a.hyperparams_text() == b.hyperparams_text();
-      },
+      network, [](const Network& n) { return std::make_pair(n.weights_text(), n.hyperparams_text()); },
       "True when other is a network that would write the same weights and hyper-parameter files.");
   // pybind11 runs a method registered under the name __setstate__ as a constructor, which an
   // object built by __reduce__'s call to the class refuses to run again: so it is built under
   // another name and then set as __setstate__.
   network.attr("__setstate__") = py::cpp_function(
-      [](Network& n, const std::tuple<std::string, std::string>& files) {
-        n.load_weights_text(std::get<0>(files));
-        n.load_hyperparams_text(std::get<1>(files));
+      [](Network* self, const std::tuple<std::string, std::string>& files) {
+        with_object<Access::write, Gil::release>(self, [&](Network& n) {
+          n.load_weights_text(std::get<0>(files));
+          n.load_hyperparams_text(std::get<1>(files));
+        });
       },
       py::name("load_pickled_files"), py::is_method(network),
       "Loads the weights and hyper-parameter texts that __reduce__ pickled (all or nothing per file).");

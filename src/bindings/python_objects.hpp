@@ -6,6 +6,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include "bindings/guard.hpp"
+
 #include <memory>
 #include <string>
 #include <tuple>
@@ -46,15 +48,18 @@ void refuse_pickling(Class& cls) {
       "Raises TypeError: autodiff nodes are not pickled.");
 }
 
-// __eq__(self, other): same(self, other) for another T, False for any other object (typed so that
-// a stub reads `other: object`, as Python's own __eq__ does).
-template <typename T, typename Class, typename Same>
-void equality(Class& cls, Same same, const char* doc) {
+// __eq__(self, other): key(self) == key(other) for another T, False for any other object (typed so
+// that a stub reads `other: object`, as Python's own __eq__ does). Each key is taken under its own
+// object's lock in turn, never both locks at once.
+template <typename T, typename Class, typename Key>
+void equality(Class& cls, Key key, const char* doc) {
   namespace py = pybind11;
   cls.def(
       "__eq__",
-      [same](const T& self, const py::object& other) {
-        return py::isinstance<T>(other) && same(self, other.cast<const T&>());
+      [key](const T* self, const py::object& other) {
+        if (!py::isinstance<T>(other)) return false;
+        const auto mine = with_object<Access::read>(self, key);
+        return mine == with_object<Access::read>(other.cast<const T*>(), key);
       },
       py::arg("other"), doc);
 }
@@ -64,7 +69,8 @@ void equality(Class& cls, Same same, const char* doc) {
 template <typename Model, typename Class>
 void pickle_through_file(Class& cls) {
   namespace py = pybind11;
-  cls.def(py::pickle([](const Model& m) { return std::make_tuple(m.to_text()); },
+  const auto text = [](const Model& m) { return m.to_text(); };
+  cls.def(py::pickle([text](const Model* self) { return std::make_tuple(with_object<Access::read, Gil::release>(self, text)); },
                      [](const std::tuple<std::string>& state) {
                        auto m = std::make_unique<Model>();
                        m->load_text(std::get<0>(state));
@@ -72,7 +78,7 @@ void pickle_through_file(Class& cls) {
                      }));
   reduce_through_state(cls);
   equality<Model>(
-      cls, [](const Model& a, const Model& b) { return a.to_text() == b.to_text(); },
+      cls, text,
       "True when other is a model of this class that would write the same file (a label holding '\"' "
       "raises ValueError, as in save).");
 }

@@ -2,6 +2,7 @@
 // alone; list properties are read as copies and assigned as copies. Models pickle as their file text.
 #include "bindings/convert.hpp"
 
+#include "bindings/guard.hpp"
 #include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 #include "models/gda.hpp"
@@ -24,7 +25,7 @@ same file.
 )doc");
   gda.def(py::init<std::string>(), py::arg("positive_class") = "",
           "A model whose positive class is positive_class (str); '' lets fit take the smallest label.")
-      .def("fit", &GDA::fit, R"doc(Estimates phi, mu_zero, mu_one, covariance and dimension from the training rows.
+      .def("fit", writes<&GDA::fit, Gil::release>(), R"doc(Estimates phi, mu_zero, mu_one, covariance and dimension from the training rows.
 
 Sets positive_class only when it is '' (to the smallest label); negative_class becomes the largest
 other label. A class without rows leaves nan means.
@@ -36,7 +37,7 @@ Args (positional only):
 Raises:
     ValueError: X is empty or ragged, or y has fewer labels than X has rows.
 )doc")
-      .def("predict_one", &GDA::predict_one, R"doc(The label of one query row.
+      .def("predict_one", reads<&GDA::predict_one, Gil::release>(), R"doc(The label of one query row.
 
 positive_class when its score is at least the negative class's (so exact ties go positive);
 a nan score selects negative_class.
@@ -50,7 +51,7 @@ Returns:
 Raises:
     ValueError: len(x) is not dimension, or the fields disagree with dimension.
 )doc")
-      .def("predict", &GDA::predict, R"doc(The label of every query row, as predict_one.
+      .def("predict", reads<&GDA::predict, Gil::release>(), R"doc(The label of every query row, as predict_one.
 
 Args (positional only):
     X: (n_queries, dimension) list of rows.
@@ -61,7 +62,7 @@ Returns:
 Raises:
     ValueError: a row's length is not dimension, or the fields disagree with dimension.
 )doc")
-      .def("accuracy", &GDA::accuracy, R"doc(Percentage of rows predicted exactly as labelled.
+      .def("accuracy", reads<&GDA::accuracy, Gil::release>(), R"doc(Percentage of rows predicted exactly as labelled.
 
 Args (positional only):
     X: (n_queries, dimension) list of rows.
@@ -73,7 +74,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, or a row's length is not dimension.
 )doc")
-      .def("save", &GDA::save, py::arg("path") = "gda.json", R"doc(Writes the model to path as one line of text.
+      .def("save", reads<&GDA::save, Gil::release>(), py::arg("path") = "gda.json", R"doc(Writes the model to path as one line of text.
 
 Format: {"positive_class":"a","negative_class":"b","dimension":1,"phi":0.5,"mu_zero":[11],"mu_one":[1],"covariance":[[1]]}.
 
@@ -81,25 +82,25 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &GDA::load, py::arg("path") = "gda.json",
+      .def("load", writes<&GDA::load, Gil::release>(), py::arg("path") = "gda.json",
           R"doc(Replaces every field with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing or a value is malformed; the model is unchanged.
 )doc")
-      .def_readwrite("positive_class", &GDA::positive_class, "str: the label of class one.")
-      .def_readwrite("negative_class", &GDA::negative_class, "str: the label of class zero.")
-      .def_readwrite("phi", &GDA::phi, "float: the fraction of training rows labelled positive_class.")
-      .def_readwrite("mu_zero", &GDA::mu_zero, "list[float]: the mean of the negative class (dimension entries).")
-      .def_readwrite("mu_one", &GDA::mu_one, "list[float]: the mean of the positive class (dimension entries).")
-      .def_readwrite("covariance", &GDA::covariance,
+      .def_property("positive_class", getter<&GDA::positive_class>(), setter<&GDA::positive_class>(), "str: the label of class one.")
+      .def_property("negative_class", getter<&GDA::negative_class>(), setter<&GDA::negative_class>(), "str: the label of class zero.")
+      .def_property("phi", getter<&GDA::phi>(), setter<&GDA::phi>(), "float: the fraction of training rows labelled positive_class.")
+      .def_property("mu_zero", getter<&GDA::mu_zero>(), setter<&GDA::mu_zero>(), "list[float]: the mean of the negative class (dimension entries).")
+      .def_property("mu_one", getter<&GDA::mu_one>(), setter<&GDA::mu_one>(), "list[float]: the mean of the positive class (dimension entries).")
+      .def_property("covariance", getter<&GDA::covariance>(), setter<&GDA::covariance>(),
                      "list[list[float]]: the pooled covariance, (dimension, dimension), divided by the row count.")
-      .def_readwrite("dimension", &GDA::dimension, "int: the number of features (0 until fitted).")
-      .def("__repr__", [](const GDA& g) {
+      .def_property("dimension", getter<&GDA::dimension>(), setter<&GDA::dimension>(), "int: the number of features (0 until fitted).")
+      .def("__repr__", [](const GDA* self) { return with_object<Access::read>(self, [](const GDA& g) {
         return "GDA(positive_class=" + py_repr(g.positive_class) + ", negative_class=" + py_repr(g.negative_class) +
                ", dimension=" + std::to_string(g.dimension) + ")";
-      }, "The class labels and dimension (0: not fitted).");
+      }); }, "The class labels and dimension (0: not fitted).");
   pickle_through_file<GDA>(gda);
 
   py::class_<LinearRegression> line(m, "LinearRegression",
@@ -109,7 +110,7 @@ x and y are lists of floats, one entry per sample. Pickles as its file text; equ
 the same file.
 )doc");
   line.def(py::init<>(), "A model with theta0 = theta1 = 0.0.")
-      .def("fit", &LinearRegression::fit, py::arg("x_train"), py::arg("y_train"), py::arg("learning_rate") = 0.01,
+      .def("fit", writes<&LinearRegression::fit, Gil::release>(), py::arg("x_train"), py::arg("y_train"), py::arg("learning_rate") = 0.01,
            py::arg("iterations") = 100,
                R"doc(Fits theta0 and theta1 by gradient descent on the squared error, from zero every time.
 
@@ -123,7 +124,7 @@ Raises:
     ValueError: y_train is shorter than x_train. An empty training set is not an error: it gives
         nan parameters.
 )doc")
-      .def("predict", &LinearRegression::predict, R"doc(theta0 + theta1 * x for every entry.
+      .def("predict", reads<&LinearRegression::predict, Gil::release>(), R"doc(theta0 + theta1 * x for every entry.
 
 Args (positional only):
     x: list of floats.
@@ -131,7 +132,7 @@ Args (positional only):
 Returns:
     list of floats, one per entry.
 )doc")
-      .def("mse", &LinearRegression::mse, R"doc(Mean squared error of the predictions for x against y.
+      .def("mse", reads<&LinearRegression::mse, Gil::release>(), R"doc(Mean squared error of the predictions for x against y.
 
 Args (positional only):
     x: list of floats.
@@ -143,24 +144,24 @@ Returns:
 Raises:
     ValueError: y is shorter than x.
 )doc")
-      .def("save", &LinearRegression::save, py::arg("path") = "linear_regression.json",
+      .def("save", reads<&LinearRegression::save, Gil::release>(), py::arg("path") = "linear_regression.json",
            R"doc(Writes the model to path as one line: {"theta0":...,"theta1":...}.
 
 Raises:
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &LinearRegression::load, py::arg("path") = "linear_regression.json",
+      .def("load", writes<&LinearRegression::load, Gil::release>(), py::arg("path") = "linear_regression.json",
            R"doc(Replaces theta0 and theta1 with those of a save file (both or neither).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing or a value is malformed; the model is unchanged.
 )doc")
-      .def_readwrite("theta0", &LinearRegression::theta0, "float: the intercept.")
-      .def_readwrite("theta1", &LinearRegression::theta1, "float: the slope.")
-      .def("__repr__", [](const LinearRegression& l) {
+      .def_property("theta0", getter<&LinearRegression::theta0>(), setter<&LinearRegression::theta0>(), "float: the intercept.")
+      .def_property("theta1", getter<&LinearRegression::theta1>(), setter<&LinearRegression::theta1>(), "float: the slope.")
+      .def("__repr__", [](const LinearRegression* self) { return with_object<Access::read>(self, [](const LinearRegression& l) {
         return "LinearRegression(theta0=" + py_repr(l.theta0) + ", theta1=" + py_repr(l.theta1) + ")";
-      }, "The two parameters (both 0.0 until fitted).");
+      }); }, "The two parameters (both 0.0 until fitted).");
   pickle_through_file<LinearRegression>(line);
 
   py::class_<LogisticRegression> logistic(m, "LogisticRegression",
@@ -173,7 +174,7 @@ write the same file.
 )doc");
   logistic.def(py::init<std::string>(), py::arg("positive_class") = "",
                "A model whose positive class is positive_class (str); '' lets fit take the smallest label.")
-      .def("fit", &LogisticRegression::fit, py::arg("x_train"), py::arg("y_train"), py::arg("learning_rate") = 0.001,
+      .def("fit", writes<&LogisticRegression::fit, Gil::release>(), py::arg("x_train"), py::arg("y_train"), py::arg("learning_rate") = 0.001,
            py::arg("iterations") = 1000,
                R"doc(Fits thetas by gradient ascent on the mean log-likelihood, from zero weights.
 
@@ -188,7 +189,7 @@ Args:
 Raises:
     ValueError: x_train is empty or ragged, or y_train has fewer labels than rows.
 )doc")
-      .def("predict_proba", &LogisticRegression::predict_proba,
+      .def("predict_proba", reads<&LogisticRegression::predict_proba, Gil::release>(),
           R"doc(The probability of the positive class for every row.
 
 Args (positional only):
@@ -200,7 +201,7 @@ Returns:
 Raises:
     ValueError: a row is longer than the weights (an unfitted model has none).
 )doc")
-      .def("predict", &LogisticRegression::predict, py::arg("x_test"), py::arg("threshold") = 0.5,
+      .def("predict", reads<&LogisticRegression::predict, Gil::release>(), py::arg("x_test"), py::arg("threshold") = 0.5,
            R"doc(positive_class where the probability is at least threshold, '' otherwise (also for nan).
 
 Args:
@@ -213,7 +214,7 @@ Returns:
 Raises:
     ValueError: a row is longer than the weights.
 )doc")
-      .def("accuracy", &LogisticRegression::accuracy, py::arg("x_test"), py::arg("y_test"), py::arg("threshold") = 0.5,
+      .def("accuracy", reads<&LogisticRegression::accuracy, Gil::release>(), py::arg("x_test"), py::arg("y_test"), py::arg("threshold") = 0.5,
            R"doc(Percentage of rows predicted as labelled (a label other than positive_class counts as '').
 
 Args:
@@ -227,28 +228,28 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, or a row is longer than the weights.
 )doc")
-      .def("save", &LogisticRegression::save, py::arg("path") = "logistic_regression.json",
+      .def("save", reads<&LogisticRegression::save, Gil::release>(), py::arg("path") = "logistic_regression.json",
            R"doc(Writes the model to path as one line: {"positive_class":"...","thetas":[...]}.
 
 Raises:
     ValueError: positive_class holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &LogisticRegression::load, py::arg("path") = "logistic_regression.json",
+      .def("load", writes<&LogisticRegression::load, Gil::release>(), py::arg("path") = "logistic_regression.json",
            R"doc(Replaces positive_class and thetas with those of a save file (both or neither).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing or a value is malformed; the model is unchanged.
 )doc")
-      .def_readwrite("positive_class", &LogisticRegression::positive_class,
+      .def_property("positive_class", getter<&LogisticRegression::positive_class>(), setter<&LogisticRegression::positive_class>(),
                      "str: the label predicted where the probability reaches the threshold.")
-      .def_readwrite("thetas", &LogisticRegression::thetas,
+      .def_property("thetas", getter<&LogisticRegression::thetas>(), setter<&LogisticRegression::thetas>(),
                      "list[float]: the intercept, then one weight per feature; empty until fitted.")
-      .def("__repr__", [](const LogisticRegression& l) {
+      .def("__repr__", [](const LogisticRegression* self) { return with_object<Access::read>(self, [](const LogisticRegression& l) {
         return "LogisticRegression(positive_class=" + py_repr(l.positive_class) +
                ", features=" + std::to_string(l.thetas.empty() ? 0 : l.thetas.size() - 1) + ")";
-      }, "The positive class and the number of features (0: not fitted).");
+      }); }, "The positive class and the number of features (0: not fitted).");
   pickle_through_file<LogisticRegression>(logistic);
 }
 

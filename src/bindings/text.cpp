@@ -3,6 +3,7 @@
 // pickles as its file text.
 #include "bindings/convert.hpp"
 
+#include "bindings/guard.hpp"
 #include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 #include "models/bernoulli_nb.hpp"
@@ -19,7 +20,7 @@ void register_text_model(py::module_& m, const char* name, const char* file, con
   py::class_<Model> cls(m, name, doc);
   cls.def(py::init<int>(), py::arg("vocab_size") = 1000,
           "A model over the vocab_size most frequent training words (int, at least 0; checked by fit).")
-      .def("fit", &Model::fit, R"doc(Builds the vocabulary and the smoothed per-class word probabilities.
+      .def("fit", writes<&Model::fit, Gil::release, Model>(), R"doc(Builds the vocabulary and the smoothed per-class word probabilities.
 
 Words are runs of the ASCII letters a-z, lower-cased. The vocabulary holds the vocab_size most
 frequent words (equal counts: the byte-wise smaller word first).
@@ -31,7 +32,7 @@ Args (positional only):
 Raises:
     ValueError: fewer labels than texts, or a negative vocab_size; nothing changes.
 )doc")
-      .def("predict_one", &Model::predict_one, R"doc(The class of highest score for one text (ties: the smaller label).
+      .def("predict_one", writes<&Model::predict_one, Gil::release, Model>(), R"doc(The class of highest score for one text (ties: the smaller label).
 
 Args (positional only):
     text: str.
@@ -39,7 +40,7 @@ Args (positional only):
 Returns:
     str ('' when there is no class or no score above -inf).
 )doc")
-      .def("predict", &Model::predict, R"doc(The class of every text, as predict_one.
+      .def("predict", writes<&Model::predict, Gil::release, Model>(), R"doc(The class of every text, as predict_one.
 
 Args (positional only):
     texts: list of str.
@@ -47,7 +48,7 @@ Args (positional only):
 Returns:
     list of str, one per text.
 )doc")
-      .def("accuracy", &Model::accuracy, R"doc(Percentage of texts predicted as labelled.
+      .def("accuracy", writes<&Model::accuracy, Gil::release, Model>(), R"doc(Percentage of texts predicted as labelled.
 
 Args (positional only):
     texts: list of str.
@@ -59,7 +60,7 @@ Returns:
 Raises:
     ValueError: fewer labels than texts.
 )doc")
-      .def("save", &Model::save, py::arg("path") = file,
+      .def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = file,
           R"doc(Writes the model to path as one line of text (either text model loads it).
 
 Format: {"vocab_size":V,"n":N,"vocab":{"word":column,...},"class_ratio":{"label":count,...},
@@ -69,18 +70,18 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     RuntimeError: the file cannot be written.
 )doc")
-      .def("load", &Model::load, py::arg("path") = file,
+      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = file,
           R"doc(Replaces the model's fields with those of a save file (all or nothing).
 
 Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing, a value is malformed, or a word's column lies outside vocab_size.
 )doc")
-      .def("__repr__", [name](const Model& t) {
+      .def("__repr__", [name](const Model* self) { return with_object<Access::read>(self, [&](const Model& t) {
         return std::string(name) + "(vocab_size=" + std::to_string(t.vocab_size()) + ", words=" +
                std::to_string(t.vocab().size()) + ", classes=" + std::to_string(t.class_ratio().size()) +
                ", texts=" + std::to_string(t.n()) + ")";
-      }, "The vocabulary size setting, then the words, classes and texts learnt (0: not fitted).");
+      }); }, "The vocabulary size setting, then the words, classes and texts learnt (0: not fitted).");
   pickle_through_file<Model>(cls);
 }
 

@@ -11,6 +11,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/atomic_file.hpp"
+#include "core/text.hpp"
+
 namespace tarnwick::modelfile {
 
 namespace {
@@ -106,26 +109,20 @@ Writer& Writer::strings(const std::vector<std::string>& items) {
   return *this;
 }
 
-void Writer::save(const std::string& path) const {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) throw std::runtime_error(context_ + ": cannot open '" + path + "' for writing");
-  file.write(out_.data(), std::streamsize(out_.size()));
-  file.close();
-  if (!file) throw std::runtime_error(context_ + ": writing '" + path + "' failed");
-}
+void Writer::save(const std::filesystem::path& path) const { write_file_atomically(path, out_); }
 
 Reader::Reader(std::string context, std::string text) : context_(std::move(context)), text_(std::move(text)) {}
 
-Reader Reader::from_file(std::string context, const std::string& path) {
+Reader Reader::from_file(std::string context, const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   // A directory opens as a stream on some systems but holds no text to read.
   std::error_code ec;
   if (!file || std::filesystem::is_directory(path, ec)) {
-    throw std::out_of_range(context + ": cannot open '" + path + "'");
+    throw std::out_of_range(context + ": cannot open '" + path.string() + "'");
   }
   std::ostringstream content;
   content << file.rdbuf();
-  return Reader(context + " of '" + path + "'", std::move(content).str());
+  return Reader(context + " of '" + path.string() + "'", std::move(content).str());
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {
@@ -186,6 +183,7 @@ int Reader::integer(std::size_t& pos) const {
 std::string Reader::until_quote(std::size_t& pos) const {
   const std::size_t close = next('"', pos);
   std::string s = text_.substr(pos, close - pos);
+  if (!valid_utf8(s)) malformed(pos, "text in UTF-8");
   pos = close + 1;
   return s;
 }
@@ -271,6 +269,7 @@ std::map<std::string, T> Reader::map_of(Range r, Read read) const {
     const std::size_t q2 = text_.find('"', q1 + 1);
     if (q2 == std::string::npos || q2 >= r.second) malformed(q1 + 1, "a closing '\"'");
     std::string key = text_.substr(q1 + 1, q2 - q1 - 1);
+    if (!valid_utf8(key)) malformed(q1 + 1, "text in UTF-8");
     const std::size_t colon = text_.find(':', q2 + 1);
     if (colon == std::string::npos || colon >= r.second) malformed(q2 + 1, "':'");
     p = colon + 1;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,8 +42,9 @@ class Writer {
   Writer& indexed_object(const Map& map);
 
   const std::string& text() const { return out_; }
-  // Writes the text to path, truncating it; raises std::runtime_error if it cannot be written.
-  void save(const std::string& path) const;
+  // Replaces the file at path with the text, all at once (see core/atomic_file.hpp): on failure
+  // std::filesystem::filesystem_error (OSError) and the file as it was.
+  void save(const std::filesystem::path& path) const;
 
  private:
   std::string context_;
@@ -58,7 +60,7 @@ class Reader {
  public:
   Reader(std::string context, std::string text);
   // Reads the whole file; a file that cannot be opened raises std::out_of_range naming the path.
-  static Reader from_file(std::string context, const std::string& path);
+  static Reader from_file(std::string context, const std::filesystem::path& path);
 
   const std::string& text() const { return text_; }
 
@@ -73,7 +75,8 @@ class Reader {
   // what was read.
   double number(std::size_t& pos) const;
   int integer(std::size_t& pos) const;
-  // The text from pos up to the next double quote; pos moves past that quote.
+  // The text from pos up to the next double quote; pos moves past that quote. Text that is not
+  // valid UTF-8 raises std::invalid_argument: every string of a file becomes a Python str.
   std::string until_quote(std::size_t& pos) const;
 
   // Lists: pos on the opening bracket; spaces and commas between items are stepped over (and new

@@ -91,4 +91,38 @@ ClassCounts calculate_class_ratio(const std::vector<std::string>& labels) {
   return ratio;
 }
 
+bool valid_utf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int extra;
+    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+      if (c == 0xE0) lo = 0xA0;       // overlong
+      if (c == 0xED) hi = 0x9F;       // surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+      if (c == 0xF0) lo = 0x90;       // overlong
+      if (c == 0xF4) hi = 0x8F;       // above U+10FFFF
+    } else {
+      return false;
+    }
+    if (end - p <= extra) return false;
+    if (p[1] < lo || p[1] > hi) return false;
+    for (int i = 2; i <= extra; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+    }
+    p += extra + 1;
+  }
+  return true;
+}
+
 }  // namespace tarnwick

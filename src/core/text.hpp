@@ -42,6 +42,10 @@ FeatureMatrix vectorize(const std::vector<std::string>& texts, int vocab_size, c
                         const Vocabulary& vocab, bool counts);
 
 // How often each label occurs (counts, not fractions).
+// True when text is well-formed UTF-8 as Python decodes it strictly: no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+bool valid_utf8(std::string_view text);
+
 ClassCounts calculate_class_ratio(const std::vector<std::string>& labels);
 
 }  // namespace tarnwick

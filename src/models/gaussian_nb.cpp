@@ -185,11 +185,11 @@ std::string GaussianNaiveBayes::to_text() const {
   return w.text();
 }
 
-void GaussianNaiveBayes::save(const std::string& path) const {
+void GaussianNaiveBayes::save(const std::filesystem::path& path) const {
   modelfile::Writer("GaussianNaiveBayes.save").raw(to_text()).save(path);
 }
 
-void GaussianNaiveBayes::load(const std::string& path) {
+void GaussianNaiveBayes::load(const std::filesystem::path& path) {
   read(modelfile::Reader::from_file("GaussianNaiveBayes.load", path));
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
 
@@ -17,6 +18,9 @@ namespace tarnwick {
 
 class GaussianNaiveBayes {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   using LabelIndex = std::pair<std::string, int>;  // (label, feature index)
 
   GaussianNaiveBayes() = default;
@@ -31,9 +35,9 @@ class GaussianNaiveBayes {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test);
 
-  void save(const std::string& path = "gaussian_nb.json") const;
+  void save(const std::filesystem::path& path = "gaussian_nb.json") const;
   // All or nothing: on any error the model is left as it was.
-  void load(const std::string& path = "gaussian_nb.json");
+  void load(const std::filesystem::path& path = "gaussian_nb.json");
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

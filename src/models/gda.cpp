@@ -183,13 +183,13 @@ std::string GDA::to_text() const {
   return w.text();
 }
 
-void GDA::save(const std::string& path) const { modelfile::Writer("GDA.save").raw(to_text()).save(path); }
+void GDA::save(const std::filesystem::path& path) const { modelfile::Writer("GDA.save").raw(to_text()).save(path); }
 
 DoubleVector GDA::_parse_vec(const modelfile::Reader& text, std::size_t& pos) { return text.vec(pos); }
 
 DoubleMatrix GDA::_parse_mat(const modelfile::Reader& text, std::size_t& pos) { return text.mat(pos); }
 
-void GDA::load(const std::string& path) { read(modelfile::Reader::from_file("GDA.load", path)); }
+void GDA::load(const std::filesystem::path& path) { read(modelfile::Reader::from_file("GDA.load", path)); }
 
 void GDA::load_text(const std::string& text) { read(modelfile::Reader("GDA.load_text", text)); }
 

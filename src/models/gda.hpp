@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
 
@@ -16,6 +17,9 @@ namespace tarnwick {
 
 class GDA {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   std::string positive_class;  // class one; chosen by fit as the smallest label when empty
   std::string negative_class;  // class zero: the largest label other than positive_class
   double phi = 0.0;            // fraction of training rows labelled positive_class
@@ -34,9 +38,9 @@ class GDA {
   double accuracy(const DoubleMatrix& X, const std::vector<std::string>& y) const;
 
   // Keys in a fixed order; a label holding '"' raises before the file is touched.
-  void save(const std::string& path) const;
+  void save(const std::filesystem::path& path) const;
   // Either every field is replaced or, on any error, none.
-  void load(const std::string& path);
+  void load(const std::filesystem::path& path);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

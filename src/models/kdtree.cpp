@@ -180,10 +180,10 @@ std::string KDTree::to_text() const {
   return w.text();
 }
 
-void KDTree::save(const std::string& path) const { modelfile::Writer("KDTree.save").raw(to_text()).save(path); }
+void KDTree::save(const std::filesystem::path& path) const { modelfile::Writer("KDTree.save").raw(to_text()).save(path); }
 
-void KDTree::load(const std::string& path) {
-  *this = read(modelfile::Reader::from_file("KDTree.load", path), "KDTree.load of '" + path + "'");
+void KDTree::load(const std::filesystem::path& path) {
+  *this = read(modelfile::Reader::from_file("KDTree.load", path), "KDTree.load of '" + path.string() + "'");
 }
 
 void KDTree::load_text(const std::string& text) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
@@ -17,6 +18,9 @@ namespace tarnwick {
 
 class KDTree {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   KDTree() = default;
 
   // At least one point, labels at least as many as the points, every point at least as long as the
@@ -28,10 +32,10 @@ class KDTree {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, int k = 1) const;
 
-  void save(const std::string& path = "kdtree.json") const;
+  void save(const std::filesystem::path& path = "kdtree.json") const;
   // Rebuilds the tree from the saved points; a file without points gives an untrained model. All
   // or nothing: on any error the model is left as it was.
-  void load(const std::string& path = "kdtree.json");
+  void load(const std::filesystem::path& path = "kdtree.json");
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

@@ -286,10 +286,10 @@ std::string KNN::to_text() const {
   return w.text();
 }
 
-void KNN::save(const std::string& path) const { modelfile::Writer("KNN.save").raw(to_text()).save(path); }
+void KNN::save(const std::filesystem::path& path) const { modelfile::Writer("KNN.save").raw(to_text()).save(path); }
 
-void KNN::load(const std::string& path) {
-  *this = read(modelfile::Reader::from_file("KNN.load", path), "KNN.load of '" + path + "'");
+void KNN::load(const std::filesystem::path& path) {
+  *this = read(modelfile::Reader::from_file("KNN.load", path), "KNN.load of '" + path.string() + "'");
 }
 
 void KNN::load_text(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
@@ -16,6 +17,9 @@ namespace tarnwick {
 
 class KNN {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   explicit KNN(int k = 5, std::string metric = "euclidean");
 
   // Keeps copies of the points and labels; labels must be at least as many as the points.
@@ -29,9 +33,9 @@ class KNN {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) const;
 
-  void save(const std::string& path = "knn.json") const;
+  void save(const std::filesystem::path& path = "knn.json") const;
   // All or nothing: on any error the model is left as it was.
-  void load(const std::string& path = "knn.json");
+  void load(const std::filesystem::path& path = "knn.json");
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

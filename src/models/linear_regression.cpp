@@ -69,11 +69,11 @@ std::string LinearRegression::to_text() const {
   return w.text();
 }
 
-void LinearRegression::save(const std::string& path) const {
+void LinearRegression::save(const std::filesystem::path& path) const {
   modelfile::Writer("LinearRegression.save").raw(to_text()).save(path);
 }
 
-void LinearRegression::load(const std::string& path) {
+void LinearRegression::load(const std::filesystem::path& path) {
   read(modelfile::Reader::from_file("LinearRegression.load", path));
 }
 

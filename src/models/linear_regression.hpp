@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
 
@@ -13,6 +14,9 @@ namespace tarnwick {
 
 class LinearRegression {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   double theta0 = 0.0;  // intercept
   double theta1 = 0.0;  // slope
 
@@ -23,9 +27,9 @@ class LinearRegression {
   double mse(const DoubleVector& x, const DoubleVector& y) const;
 
   // {"theta0":...,"theta1":...}
-  void save(const std::string& path) const;
+  void save(const std::filesystem::path& path) const;
   // Either both parameters are replaced or, on any error, neither.
-  void load(const std::string& path);
+  void load(const std::filesystem::path& path);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

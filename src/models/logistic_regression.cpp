@@ -103,11 +103,11 @@ std::string LogisticRegression::to_text() const {
   return w.text();
 }
 
-void LogisticRegression::save(const std::string& path) const {
+void LogisticRegression::save(const std::filesystem::path& path) const {
   modelfile::Writer("LogisticRegression.save").raw(to_text()).save(path);
 }
 
-void LogisticRegression::load(const std::string& path) {
+void LogisticRegression::load(const std::filesystem::path& path) {
   read(modelfile::Reader::from_file("LogisticRegression.load", path));
 }
 

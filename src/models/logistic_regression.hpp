@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
 
@@ -15,6 +16,9 @@ namespace tarnwick {
 
 class LogisticRegression {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   std::string positive_class;  // "" until given, or chosen by fit as the smallest label
   DoubleVector thetas;         // empty until fitted or loaded
 
@@ -32,9 +36,9 @@ class LogisticRegression {
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, double threshold) const;
 
   // {"positive_class":"...","thetas":[...]}; a label holding '"' raises before the file is touched.
-  void save(const std::string& path) const;
+  void save(const std::filesystem::path& path) const;
   // Either both fields are replaced or, on any error, neither.
-  void load(const std::string& path);
+  void load(const std::filesystem::path& path);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

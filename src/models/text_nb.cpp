@@ -199,12 +199,12 @@ std::string TextNaiveBayes::to_text() const {
   return w.text();
 }
 
-void TextNaiveBayes::save(const std::string& path) const {
+void TextNaiveBayes::save(const std::filesystem::path& path) const {
   modelfile::Writer(name_ + ".save").raw(to_text()).save(path);
 }
 
-void TextNaiveBayes::load(const std::string& path) {
-  read(modelfile::Reader::from_file(name_ + ".load", path), name_ + ".load", "'" + path + "'");
+void TextNaiveBayes::load(const std::filesystem::path& path) {
+  read(modelfile::Reader::from_file(name_ + ".load", path), name_ + ".load", "'" + path.string() + "'");
 }
 
 void TextNaiveBayes::load_text(const std::string& text) {

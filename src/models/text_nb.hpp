@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/text.hpp"
 
@@ -18,6 +19,9 @@ namespace tarnwick {
 
 class TextNaiveBayes {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   using LabelIndex = std::pair<std::string, int>;  // (label, column)
 
   virtual ~TextNaiveBayes() = default;
@@ -38,10 +42,10 @@ class TextNaiveBayes {
 
   // {"vocab_size":V,"n":N,"vocab":{...},"class_ratio":{...},"phi":{"label|j":p,...}}, the vocabulary
   // in column order; a label holding '"' raises before the file is touched.
-  void save(const std::string& path) const;
+  void save(const std::filesystem::path& path) const;
   // All or nothing: on any error the model is left as it was. Every vocabulary column must lie
   // below the file's vocab_size.
-  void load(const std::string& path);
+  void load(const std::filesystem::path& path);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "autodiff/activation.hpp"
 #include "autodiff/matrix.hpp"
 #include "core/model_file.hpp"
@@ -23,12 +24,17 @@ namespace tarnwick {
 
 class Network {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   // layer_num must lie in [1, size of neurons_in_layers], the first layer_num neuron counts and the
   // rows of initial_input must be at least 1, and initial_input must be rectangular
   // (std::invalid_argument otherwise). The optimizer and a given activation are borrowed, not owned;
   // without an activation, function_type picks a built-in one shared by every layer.
   Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix initial_input, FunctionType function_type,
           Optimizer* optimizer, double dropout_rate, ActivationFunction* activation);
+  // The Python bindings keep the optimizer's and activation's Python objects in a derived class.
+  virtual ~Network() = default;
 
   // Shuffled epochs over the columns of initial_input in full batches, one progress line per batch
   // on the process's standard output. Every argument is checked before anything changes.
@@ -38,11 +44,11 @@ class Network {
   std::vector<int> predict(const DoubleMatrix& x_test);
 
   // Path: the given one, else weights_dir, else "weights.json". Loads are all-or-nothing.
-  void save_weights(const std::string& path) const;
-  void load_weights(const std::string& path);
+  void save_weights(const std::filesystem::path& path) const;
+  void load_weights(const std::filesystem::path& path);
   // Restores only the dropout rate and, when the network has an optimizer, its learning rate.
-  void save_hyperparams(const std::string& path) const;
-  void load_hyperparams(const std::string& path);
+  void save_hyperparams(const std::filesystem::path& path) const;
+  void load_hyperparams(const std::filesystem::path& path);
   // The two files' texts without a file (what pickling carries), read as the loads read them.
   std::string weights_text() const;
   void load_weights_text(const std::string& text);
@@ -76,7 +82,7 @@ class Network {
   void _build_node_index_map();
   void _update_sorted_graph();
   void _check_batch(const char* fn, const DoubleMatrix& x) const;
-  std::string _weights_path(const std::string& path) const;
+  std::filesystem::path _weights_path(const std::filesystem::path& path) const;
   void _read_weights(const char* fn, const modelfile::Reader& in);
   void _read_hyperparams(const char* fn, const modelfile::Reader& in);
   static void _write_mat(modelfile::Writer& out, const DoubleMatrix& m);

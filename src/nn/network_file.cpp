@@ -17,7 +17,7 @@ DoubleMatrix Network::_parse_mat(const modelfile::Reader& in, std::size_t& pos) 
 
 DoubleVector Network::_parse_vec(const modelfile::Reader& in, std::size_t& pos) { return in.vec(pos); }
 
-std::string Network::_weights_path(const std::string& path) const {
+std::filesystem::path Network::_weights_path(const std::filesystem::path& path) const {
   if (!path.empty()) return path;
   return weights_dir.empty() ? "weights.json" : weights_dir;
 }
@@ -37,11 +37,11 @@ std::string Network::weights_text() const {
   return out.text();
 }
 
-void Network::save_weights(const std::string& path) const {
+void Network::save_weights(const std::filesystem::path& path) const {
   modelfile::Writer("Network.save_weights").raw(weights_text()).save(_weights_path(path));
 }
 
-void Network::load_weights(const std::string& path) {
+void Network::load_weights(const std::filesystem::path& path) {
   constexpr const char* fn = "Network.load_weights";
   _read_weights(fn, modelfile::Reader::from_file(fn, _weights_path(path)));
 }
@@ -97,11 +97,11 @@ std::string Network::hyperparams_text() const {
   return out.text();
 }
 
-void Network::save_hyperparams(const std::string& path) const {
+void Network::save_hyperparams(const std::filesystem::path& path) const {
   modelfile::Writer("Network.save_hyperparams").raw(hyperparams_text()).save(path);
 }
 
-void Network::load_hyperparams(const std::string& path) {
+void Network::load_hyperparams(const std::filesystem::path& path) {
   constexpr const char* fn = "Network.load_hyperparams";
   _read_hyperparams(fn, modelfile::Reader::from_file(fn, path));
 }

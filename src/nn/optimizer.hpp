@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/object_lock.hpp"
 #include "core/types.hpp"
 #include "nn/layer.hpp"
 
@@ -12,6 +13,9 @@ namespace tarnwick {
 
 class Optimizer {
  public:
+  // Held by the Python bindings around every call (see bindings/guard.hpp).
+  mutable ObjectLock object_lock;
+
   explicit Optimizer(double learning_rate) : learning_rate(learning_rate) {}
   virtual void update(std::vector<Layer>& layers, const std::vector<DoubleMatrix>& weight_grads,
                       const std::vector<DoubleMatrix>& bias_grads) = 0;

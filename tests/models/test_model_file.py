@@ -2,6 +2,7 @@
 bit-for-bit round trips, tolerant reading (key order, spaces), and malformed or truncated text that
 must raise without changing the model or reading past the end."""
 
+import errno
 import math
 import os
 import struct
@@ -99,8 +100,10 @@ def test_labels_are_written_verbatim(tmp_path):
 
 @pytest.mark.parametrize("make", [_cpp.LinearRegression, _cpp.LogisticRegression, _cpp.GDA])
 def test_unwritable_path_raises(make, tmp_path):
-    with pytest.raises(RuntimeError, match="cannot open .*missing"):
-        make().save(str(tmp_path / "missing" / "m.json"))
+    target = tmp_path / "missing" / "m.json"
+    with pytest.raises(FileNotFoundError) as caught:
+        make().save(str(target))
+    assert caught.value.errno == errno.ENOENT and caught.value.filename == str(target)
 
 
 # ---------------------------------------------------------------- reading

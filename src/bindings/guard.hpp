@@ -1,0 +1,201 @@
+// How a call reaches a library object from Python: the object must have been constructed (a
+// class's __new__ without __init__ leaves none: TypeError naming the class), its lock is taken
+// (shared for calls that only read, alone for calls that change it) without ever waiting for it
+// while holding the interpreter lock, and long computations run with the interpreter lock released.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstddef>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "core/object_lock.hpp"
+#include "core/types.hpp"
+
+namespace tarnwick::bindings {
+
+enum class Access { read, write };
+enum class Gil { keep, release };
+
+// The object behind self, or TypeError when its class's __init__ never ran.
+template <typename T>
+T& constructed(T* self) {
+  if (self == nullptr) {
+    const auto name = pybind11::type::of<std::remove_const_t<T>>().attr("__name__").template cast<std::string>();
+    throw pybind11::type_error(name + " object is not initialized: its __init__ was never called");
+  }
+  return *self;
+}
+
+// The object's lock for one call. Waiting happens only with the interpreter lock released: a thread
+// holding the object's lock may need the interpreter lock (a Python activation) before letting go.
+// A thread that already holds the lock alone (a Python callback re-entering its own object) goes
+// on without it; the library refuses what it cannot do re-entrantly.
+template <Access A>
+class Hold {
+ public:
+  explicit Hold(ObjectLock& lock) {
+    if (lock.held_here()) return;
+    if (!try_take(lock)) {
+      pybind11::gil_scoped_release unlocked;
+      take(lock);
+    }
+    lock_ = &lock;
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  ~Hold() {
+    if (lock_ == nullptr) return;
+    if constexpr (A == Access::read) {
+      lock_->unlock_shared();
+    } else {
+      lock_->unlock();
+    }
+  }
+
+ private:
+  static bool try_take(ObjectLock& lock) {
+    if constexpr (A == Access::read) {
+      return lock.try_lock_shared();
+    } else {
+      return lock.try_lock();
+    }
+  }
+  static void take(ObjectLock& lock) {
+    if constexpr (A == Access::read) {
+      lock.lock_shared();
+    } else {
+      lock.lock();
+    }
+  }
+
+  ObjectLock* lock_ = nullptr;
+};
+
+template <typename T>
+concept Lockable = requires(T& t) { t.object_lock; };
+
+// Runs f(object) under the object's lock (when its class has one), with the interpreter lock
+// released during f when G says so. f must not touch Python objects when it is released.
+template <Access A, Gil G = Gil::keep, typename T, typename F>
+decltype(auto) with_object(T* self, F&& f) {
+  T& object = constructed(self);
+  auto run = [&]() -> decltype(auto) {
+    if constexpr (G == Gil::release) {
+      pybind11::gil_scoped_release unlocked;
+      return std::forward<F>(f)(object);
+    } else {
+      return std::forward<F>(f)(object);
+    }
+  };
+  if constexpr (Lockable<std::remove_const_t<T>>) {
+    Hold<A> hold(const_cast<std::remove_const_t<T>&>(object).object_lock);
+    return run();
+  } else {
+    return run();
+  }
+}
+
+namespace detail {
+
+// The class Python sees: Self when given (a member declared in a base class that Python does not
+// see, as pybind11's method_adaptor does), else the member's own class.
+template <typename Self, typename C>
+using Visible = std::conditional_t<std::is_void_v<Self>, C, Self>;
+
+template <auto Method, Access A, Gil G, typename Self, typename Signature>
+struct Bound;
+
+template <auto Method, Access A, Gil G, typename Self, typename R, typename C, typename... Args>
+struct Bound<Method, A, G, Self, R (C::*)(Args...)> {
+  using V = Visible<Self, C>;
+  static R call(V* self, Args... args) {
+    return with_object<A, G>(self, [&](V& object) -> R { return (object.*Method)(std::forward<Args>(args)...); });
+  }
+};
+
+template <auto Method, Access A, Gil G, typename Self, typename R, typename C, typename... Args>
+struct Bound<Method, A, G, Self, R (C::*)(Args...) const> {
+  using V = Visible<Self, C>;
+  static R call(const V* self, Args... args) {
+    return with_object<A, G>(self,
+                             [&](const V& object) -> R { return (object.*Method)(std::forward<Args>(args)...); });
+  }
+};
+
+template <auto Member, typename Self, typename Pointer>
+struct Field;
+
+template <auto Member, typename Self, typename C, typename T>
+struct Field<Member, Self, T C::*> {
+  using V = Visible<Self, C>;
+  static T get(const V* self) {
+    return with_object<Access::read>(self, [](const V& object) { return object.*Member; });
+  }
+  static void set(V* self, T value) {
+    with_object<Access::write>(self, [&](V& object) { object.*Member = std::move(value); });
+  }
+};
+
+}  // namespace detail
+
+// A member function as a Python method: reads<&KNN::predict, Gil::release>() takes the object's
+// lock shared and releases the interpreter lock while predicting; writes<...>() takes it alone.
+template <auto Method, Gil G = Gil::keep, typename Self = void>
+constexpr auto reads() {
+  return &detail::Bound<Method, Access::read, G, Self, decltype(Method)>::call;
+}
+
+template <auto Method, Gil G = Gil::keep, typename Self = void>
+constexpr auto writes() {
+  return &detail::Bound<Method, Access::write, G, Self, decltype(Method)>::call;
+}
+
+// A data member as a property: read as a copy under the shared lock, assigned under the lock alone.
+template <auto Member, typename Self = void>
+constexpr auto getter() {
+  return &detail::Field<Member, Self, decltype(Member)>::get;
+}
+
+template <auto Member, typename Self = void>
+constexpr auto setter() {
+  return &detail::Field<Member, Self, decltype(Member)>::set;
+}
+
+// Free functions release the interpreter lock only for inputs large enough that the computation
+// outweighs releasing and taking it back (a few tens of microseconds of work).
+inline constexpr std::size_t kReleaseWork = std::size_t(1) << 14;
+
+inline std::size_t work_of(const DoubleMatrix& m) { return m.empty() ? 0 : m.size() * m.front().size(); }
+inline std::size_t work_of(const DoubleVector& v) { return v.size(); }
+template <typename T>
+std::size_t work_of(const T&) {
+  return 0;
+}
+
+namespace detail {
+
+template <auto Function, typename Signature>
+struct Free;
+
+template <auto Function, typename R, typename... Args>
+struct Free<Function, R (*)(Args...)> {
+  static R call(Args... args) {
+    if ((work_of(args) + ... + std::size_t(0)) >= kReleaseWork) {
+      pybind11::gil_scoped_release unlocked;
+      return Function(std::forward<Args>(args)...);
+    }
+    return Function(std::forward<Args>(args)...);
+  }
+};
+
+}  // namespace detail
+
+template <auto Function>
+constexpr auto released() {
+  return &detail::Free<Function, decltype(Function)>::call;
+}
+
+}  // namespace tarnwick::bindings
