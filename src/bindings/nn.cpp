@@ -237,6 +237,27 @@ Raises:
       },
       py::name("load_pickled_files"), py::is_method(network),
       "Loads the weights and hyper-parameter texts that __reduce__ pickled (all or nothing per file).");
+  network.def("train_epochs_quiet", &Network::train_epochs_quiet, py::arg("epochs"), py::arg("train_labels"),
+              py::arg("batch_size"),
+              R"doc(Trains exactly as train_loop does, printing nothing, and returns every batch's loss.
+
+The same shuffles, dropout masks, arithmetic and updates as train_loop with the same arguments, so
+the weights end bit for bit alike; the losses are the values train_loop would print (in full
+precision), epoch by epoch and batch by batch.
+
+Args:
+    epochs: int; 0 or less trains nothing.
+    train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
+    batch_size: int, at least 1.
+
+Returns:
+    list of float, epochs * (n_samples // batch_size) mean cross-entropy losses in training order.
+
+Raises:
+    ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
+        column per sample; nothing changes.
+    RuntimeError: a Python activation called back into this network.
+)doc");
 }
 
 }  // namespace tarnwick::bindings
