@@ -88,7 +88,8 @@ class LogisticRegression(Classifier):
     def predict(self, X: Any) -> np.ndarray:
         X = predict_data(self, X)
         # The model predicts the empty string for every sample that is not positive.
-        return self._decode(self.model_.predict(X, threshold=float(self.threshold)), {"": 0, "1": 1})
+        threshold = check_real(self, "threshold", 0.0, 1.0)
+        return self._decode(self.model_.predict(X, threshold=threshold), {"": 0, "1": 1})
 
     def predict_proba(self, X: Any) -> np.ndarray:
         """(n_samples, 2): the probabilities of classes_[0] and classes_[1]."""
