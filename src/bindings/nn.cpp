@@ -22,7 +22,7 @@ constexpr const char* kNetworkInit =
 Matrices are sample-per-column: initial_input is (n_features, n_samples), one column per sample;
 the first layer takes n_features inputs. Hidden layers use the activation (or the built-in one of
 function_type) and inverted dropout; the last layer is a softmax over its neurons (the classes).
-Weights are He-initialised from an unseeded source, so runs differ.
+Weights are He-initialised from a random source: runs differ unless manual_seed set its seed.
 
 Args:
     layer_num: int, the number of layers, 1 .. len(neurons_in_layers).
