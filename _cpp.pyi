@@ -6,7 +6,7 @@ import collections.abc
 import os
 import typing
 import typing_extensions
-__all__: list[str] = ['ActivationFunction', 'Adam', 'BernoulliNaiveBayes', 'Element', 'FunctionType', 'GDA', 'GaussianNaiveBayes', 'KDTree', 'KNN', 'LU_decomposition', 'LinearRegression', 'LogisticRegression', 'Matrix', 'MultinomialNaiveBayes', 'Network', 'RELU', 'ReLU', 'ReLU_derivative', 'SGD', 'SIGMOID', 'Scalar', 'Sigmoid', 'TANH', 'Tanh', 'calculate_determinant', 'calculate_vector', 'cosine', 'element_wise_division_two_matrices', 'element_wise_multiplication', 'element_wise_roots', 'euclidean', 'manhattan', 'matrix_addition_and_sub', 'matrix_inverse', 'matrix_product_from_vector_and_transpose', 'matrix_product_with_matrix_and_vector', 'matrix_with_matrix_multiplication', 'regularize', 'scalar_multiply_matrix', 'scalar_product_from_transpose_and_vector', 'sum_across_column', 'transpose_matrix']
+__all__: list[str] = ['ActivationFunction', 'Adam', 'BernoulliNaiveBayes', 'Element', 'FunctionType', 'GDA', 'GaussianNaiveBayes', 'KDTree', 'KNN', 'LU_decomposition', 'LinearRegression', 'LogisticRegression', 'Matrix', 'MultinomialNaiveBayes', 'Network', 'RELU', 'ReLU', 'ReLU_derivative', 'SGD', 'SIGMOID', 'Scalar', 'Sigmoid', 'TANH', 'Tanh', 'calculate_determinant', 'calculate_vector', 'cosine', 'element_wise_division_two_matrices', 'element_wise_multiplication', 'element_wise_roots', 'euclidean', 'manhattan', 'manual_seed', 'matrix_addition_and_sub', 'matrix_inverse', 'matrix_product_from_vector_and_transpose', 'matrix_product_with_matrix_and_vector', 'matrix_with_matrix_multiplication', 'regularize', 'scalar_multiply_matrix', 'scalar_product_from_transpose_and_vector', 'sum_across_column', 'transpose_matrix']
 class Element:
     """
     A node of the reverse-mode autodiff graph: the base of Scalar and Matrix.
@@ -457,7 +457,7 @@ class Network:
         Matrices are sample-per-column: initial_input is (n_features, n_samples), one column per sample;
         the first layer takes n_features inputs. Hidden layers use the activation (or the built-in one of
         function_type) and inverted dropout; the last layer is a softmax over its neurons (the classes).
-        Weights are He-initialised from an unseeded source, so runs differ.
+        Weights are He-initialised from a random source: runs differ unless manual_seed set its seed.
         
         Args:
             layer_num: int, the number of layers, 1 .. len(neurons_in_layers).
@@ -482,7 +482,7 @@ class Network:
         Matrices are sample-per-column: initial_input is (n_features, n_samples), one column per sample;
         the first layer takes n_features inputs. Hidden layers use the activation (or the built-in one of
         function_type) and inverted dropout; the last layer is a softmax over its neurons (the classes).
-        Weights are He-initialised from an unseeded source, so runs differ.
+        Weights are He-initialised from a random source: runs differ unless manual_seed set its seed.
         
         Args:
             layer_num: int, the number of layers, 1 .. len(neurons_in_layers).
@@ -574,6 +574,27 @@ class Network:
         
         Raises:
             RuntimeError: the file cannot be written.
+        """
+    def train_epochs_quiet(self, epochs: typing.SupportsIndex, train_labels: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, batch_size: typing.SupportsIndex) -> list[float]:
+        """
+        Trains exactly as train_loop does, printing nothing, and returns every batch's loss.
+        
+        The same shuffles, dropout masks, arithmetic and updates as train_loop with the same arguments, so
+        the weights end bit for bit alike; the losses are the values train_loop would print (in full
+        precision), epoch by epoch and batch by batch.
+        
+        Args:
+            epochs: int; 0 or less trains nothing.
+            train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
+            batch_size: int, at least 1.
+        
+        Returns:
+            list of float, epochs * (n_samples // batch_size) mean cross-entropy losses in training order.
+        
+        Raises:
+            ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
+                column per sample; nothing changes.
+            RuntimeError: a Python activation called back into this network.
         """
     def train_loop(self, epochs: typing.SupportsIndex, train_labels: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, batch_size: typing.SupportsIndex) -> None:
         """
@@ -1621,6 +1642,23 @@ def manhattan(arg0: collections.abc.Sequence[typing.SupportsFloat | typing.Suppo
     
     Raises:
         ValueError: b is shorter than a.
+    """
+def manual_seed(seed: typing.SupportsIndex) -> None:
+    """
+    Reseeds the network's three random sources from one integer.
+    
+    Weight initialisation, dropout masks and epoch shuffling each get a stream of their own derived
+    from seed, so after manual_seed(s) the same calls build the same weights, draw the same masks and
+    orders and give the same results bit for bit, in this process or any other. Without it each
+    source seeds itself from the system random device on first use. Call it while no network is being
+    built or trained.
+    
+    Args:
+        seed: int (or any integer with __index__), 0 .. 2**64 - 1.
+    
+    Raises:
+        ValueError: seed outside 0 .. 2**64 - 1.
+        TypeError: seed is not an integer (a float, a str, None).
     """
 def matrix_addition_and_sub(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg2: str) -> list[list[float]]:
     """

@@ -9,7 +9,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import _cpp  # noqa: E402
 
 # Each entry is a script of its own in this folder; the tour runs them in this order.
-SECTIONS = ["linear_algebra", "autodiff", "network", "regression_models", "neighbour_models", "text_classification"]
+SECTIONS = ["linear_algebra", "autodiff", "network", "regression_models", "neighbour_models", "text_classification",
+            "beyond_one_machine"]
+# Packages of the extras (pip install "tarnwick[sklearn,dask]") that a section may need.
+OPTIONAL = {"sklearn", "dask", "distributed"}
 
 
 def main() -> None:
@@ -18,7 +21,12 @@ def main() -> None:
         if not (Path(__file__).resolve().parent / f"{name}.py").exists():
             continue
         print(f"\n== {name.replace('_', ' ')} ==")
-        importlib.import_module(name).main()
+        try:
+            importlib.import_module(name).main()
+        except ModuleNotFoundError as missing:
+            if (missing.name or "").split(".")[0] not in OPTIONAL:
+                raise
+            print(f"skipped: {missing.name} is not installed (pip install \"tarnwick[sklearn,dask]\")")
 
 
 if __name__ == "__main__":

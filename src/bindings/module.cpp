@@ -47,4 +47,5 @@ PYBIND11_MODULE(_cpp, m, py::multiple_interpreters::not_supported()) {
   tarnwick::bindings::register_regression(m);
   tarnwick::bindings::register_neighbours(m);
   tarnwick::bindings::register_text(m);
+  tarnwick::bindings::register_random(m);
 }

@@ -23,7 +23,7 @@ constexpr const char* kNetworkInit =
 Matrices are sample-per-column: initial_input is (n_features, n_samples), one column per sample;
 the first layer takes n_features inputs. Hidden layers use the activation (or the built-in one of
 function_type) and inverted dropout; the last layer is a softmax over its neurons (the classes).
-Weights are He-initialised from an unseeded source, so runs differ.
+Weights are He-initialised from a random source: runs differ unless manual_seed set its seed.
 
 Args:
     layer_num: int, the number of layers, 1 .. len(neurons_in_layers).
@@ -289,6 +289,27 @@ Raises:
       },
       py::name("load_pickled_files"), py::is_method(network),
       "Loads the weights and hyper-parameter texts that __reduce__ pickled (all or nothing per file).");
+  network.def("train_epochs_quiet", writes<&Network::train_epochs_quiet, Gil::release>(), py::arg("epochs"), py::arg("train_labels"),
+              py::arg("batch_size"),
+              R"doc(Trains exactly as train_loop does, printing nothing, and returns every batch's loss.
+
+The same shuffles, dropout masks, arithmetic and updates as train_loop with the same arguments, so
+the weights end bit for bit alike; the losses are the values train_loop would print (in full
+precision), epoch by epoch and batch by batch.
+
+Args:
+    epochs: int; 0 or less trains nothing.
+    train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
+    batch_size: int, at least 1.
+
+Returns:
+    list of float, epochs * (n_samples // batch_size) mean cross-entropy losses in training order.
+
+Raises:
+    ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
+        column per sample; nothing changes.
+    RuntimeError: a Python activation called back into this network.
+)doc");
 }
 
 }  // namespace tarnwick::bindings

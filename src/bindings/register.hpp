@@ -13,5 +13,6 @@ void register_nn(pybind11::module_& m);          // Adam, SGD, Network
 void register_regression(pybind11::module_& m);  // GDA, LinearRegression, LogisticRegression
 void register_neighbours(pybind11::module_& m);  // KNN, KDTree, GaussianNaiveBayes
 void register_text(pybind11::module_& m);        // BernoulliNaiveBayes, MultinomialNaiveBayes
+void register_random(pybind11::module_& m);      // manual_seed, after every other name
 
 }  // namespace tarnwick::bindings

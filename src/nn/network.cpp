@@ -237,7 +237,25 @@ void Network::_check_batch(const char* fn, const DoubleMatrix& x) const {
 }
 
 void Network::train_loop(int epochs, const DoubleMatrix& train_labels, int batch_size) {
-  constexpr const char* fn = "Network.train_loop";
+  _train("Network.train_loop", epochs, train_labels, batch_size, [](int e, std::size_t b, double loss) {
+    // Straight to the process's standard output, not through the interpreter's sys.stdout.
+    std::ostringstream line;
+    line << "Epoch " << e << ", Batch " << b << ", Loss: " << loss << '\n';
+    const std::string text = line.str();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  });
+}
+
+std::vector<double> Network::train_epochs_quiet(int epochs, const DoubleMatrix& train_labels, int batch_size) {
+  std::vector<double> losses;
+  _train("Network.train_epochs_quiet", epochs, train_labels, batch_size,
+         [&losses](int, std::size_t, double loss) { losses.push_back(loss); });
+  return losses;
+}
+
+void Network::_train(const char* fn, int epochs, const DoubleMatrix& train_labels, int batch_size,
+                     const std::function<void(int, std::size_t, double)>& on_batch) {
   Exclusive exclusive(*this, fn);
   if (!optimizer) check::fail(fn, "the network has no optimizer, so it cannot train");
   if (batch_size < 1) check::fail(fn, "batch_size must be at least 1, got " + std::to_string(batch_size));
@@ -268,14 +286,7 @@ void Network::train_loop(int epochs, const DoubleMatrix& train_labels, int batch
         for (std::size_t r = 0; r < Yb.size(); ++r) Yb[r][c] = train_labels[r][sample];
       }
       feedforward(0, std::make_shared<Matrix>(std::move(Xb)));
-      const double loss = total_loss(layers.back().a_node->matrix, per_sample, Yb);
-
-      // Straight to the process's standard output, not through the interpreter's sys.stdout.
-      std::ostringstream line;
-      line << "Epoch " << e << ", Batch " << b << ", Loss: " << loss << '\n';
-      const std::string text = line.str();
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      std::fflush(stdout);
+      on_batch(e, b, total_loss(layers.back().a_node->matrix, per_sample, Yb));
 
       backward(Yb);
       // The optimizer gets the gradients themselves rather than copies: the next forward pass resets

@@ -39,6 +39,9 @@ class Network {
   // Shuffled epochs over the columns of initial_input in full batches, one progress line per batch
   // on the process's standard output. Every argument is checked before anything changes.
   void train_loop(int epochs, const DoubleMatrix& train_labels, int batch_size);
+  // Trains exactly as train_loop (same arithmetic, same random draws) but prints nothing: the loss
+  // of every batch comes back instead, in training order.
+  std::vector<double> train_epochs_quiet(int epochs, const DoubleMatrix& train_labels, int batch_size);
   // Percentage of columns whose most probable class (lowest index on ties) is y_test's, without dropout.
   double test_accuracy(const DoubleMatrix& x_test, const DoubleMatrix& y_test);
   std::vector<int> predict(const DoubleMatrix& x_test);
@@ -82,6 +85,10 @@ class Network {
   void _build_node_index_map();
   void _update_sorted_graph();
   void _check_batch(const char* fn, const DoubleMatrix& x) const;
+  // The training run of train_loop and train_epochs_quiet; on_batch(epoch, batch, loss) runs after
+  // each batch's forward pass, before its backward pass.
+  void _train(const char* fn, int epochs, const DoubleMatrix& train_labels, int batch_size,
+              const std::function<void(int, std::size_t, double)>& on_batch);
   std::filesystem::path _weights_path(const std::filesystem::path& path) const;
   void _read_weights(const char* fn, const modelfile::Reader& in);
   void _read_hyperparams(const char* fn, const modelfile::Reader& in);

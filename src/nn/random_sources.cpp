@@ -27,4 +27,21 @@ std::mt19937& shuffle_source() {
   return source;
 }
 
+namespace {
+
+// The seed's two halves and the source's index go through a seed sequence, which spreads them over
+// the whole generator state: neighbouring seeds or indices give unrelated streams.
+void reseed(std::mt19937& source, std::uint64_t seed, std::uint32_t index) {
+  std::seed_seq sequence{std::uint32_t(seed & 0xffffffffu), std::uint32_t(seed >> 32), index};
+  source.seed(sequence);
+}
+
+}  // namespace
+
+void manual_seed(std::uint64_t seed) {
+  reseed(weight_source(), seed, 0);
+  reseed(dropout_source(), seed, 1);
+  reseed(shuffle_source(), seed, 2);
+}
+
 }  // namespace tarnwick::nn

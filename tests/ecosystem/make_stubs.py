@@ -32,6 +32,8 @@ FIXES = [
     # generator cannot match to its signature.
     ("    @staticmethod\n    def __setstate__(*args, **kwargs):",
      "    def __setstate__(self, arg0: tuple[str, str]) -> None:"),
+    # manual_seed takes any object with __index__ (its range check needs the object itself).
+    ("def manual_seed(seed: typing.Any) -> None:", "def manual_seed(seed: typing.SupportsIndex) -> None:"),
 ]
 
 

@@ -10,10 +10,12 @@ from pathlib import Path
 import pytest
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
-# Under the sanitizer build the network's 300 epochs take minutes; its calls are walked there by the
-# network tests and the bad-input walk, and the other examples still run.
+# Under the sanitizer build the network's 300 epochs take minutes, and so does starting the Dask
+# cluster's worker interpreters; their calls are walked there by the network and estimator tests and
+# the bad-input walk, and the other examples still run.
 SLOW_UNDER_SANITIZER = pytest.mark.skipif(os.environ.get("TARNWICK_SANITIZED") == "1",
-                                          reason="minutes of training under the sanitizer build")
+                                          reason="minutes of training or start-up under the sanitizer build")
+SLOW = {"network", "beyond_one_machine"}
 SCRIPTS = {
     "linear_algebra": "det(A)        = -6.0",
     "autodiff": "central difference",
@@ -21,6 +23,7 @@ SCRIPTS = {
     "regression_models": "unpickled == model: True",
     "neighbour_models": "unpickled == model: True",
     "text_classification": "accuracy",
+    "beyond_one_machine": "equal to one call here: True",
 }
 
 
@@ -31,7 +34,7 @@ def run(script, tmp_path):
                           cwd=tmp_path, env=env)
 
 
-@pytest.mark.parametrize("name", [pytest.param(n, marks=SLOW_UNDER_SANITIZER) if n == "network" else n
+@pytest.mark.parametrize("name", [pytest.param(n, marks=SLOW_UNDER_SANITIZER) if n in SLOW else n
                                   for n in sorted(SCRIPTS)])
 def test_example_runs(name, tmp_path):
     proc = run(f"{name}.py", tmp_path)
