@@ -1,25 +1,20 @@
 #include "core/model_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <locale.h>
-#include <sstream>
 #include <stdexcept>
+
+#include "core/file_numbers.hpp"
 
 namespace tarnwick::modelfile {
 
 namespace {
-
-// Numbers in the files never depend on the process locale.
-locale_t c_locale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-  return loc;
-}
 
 std::string excerpt(const std::string& text, std::size_t pos) {
   if (pos >= text.size()) return "the end of the text";
@@ -27,26 +22,48 @@ std::string excerpt(const std::string& text, std::size_t pos) {
   return "'" + s + (pos + 12 < text.size() ? "...'" : "'");
 }
 
-// Every not-a-number is written the same way, whatever its sign bit.
-void append_number(std::string& out, double value) {
-  if (std::isnan(value)) {
-    out.append("nan");
-    return;
+// Writes the numbers of v, separated by commas, at the end of out: straight into its buffer, which
+// is made long enough for the widest numbers and then cut back to what was written.
+void append_numbers(std::string& out, const DoubleVector& v) {
+  const std::size_t at = out.size();
+  out.resize(at + v.size() * (kNumberChars + 1));
+  char* p = out.data() + at;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (i) *p++ = ',';
+    p = write_number(p, v[i]);
   }
-  char buf[32];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
-  out.append(buf, res.ptr);
+  out.resize(std::size_t(p - out.data()));
+}
+
+// The whole stream from where it stands: one read of the size the file system reports, then
+// whatever more the stream yields (a file that grew, or one whose reported size is 0 or stale).
+std::string read_all(std::ifstream& file, const std::string& path) {
+  std::string text;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && size > 0 && size < text.max_size()) {
+    text.resize(std::size_t(size));
+    file.read(text.data(), std::streamsize(size));
+    text.resize(std::size_t(file.gcount()));
+  }
+  char block[1 << 14];
+  while (file) {
+    file.read(block, sizeof block);
+    text.append(block, std::size_t(file.gcount()));
+  }
+  return text;
 }
 
 }  // namespace
 
 std::string format_number(double value) {
-  std::string s;
-  append_number(s, value);
-  return s;
+  char buf[kNumberChars];
+  return std::string(buf, write_number(buf, value));
 }
 
 Writer::Writer(std::string context) : context_(std::move(context)) {}
+
+Writer::Writer(std::string context, std::string text) : context_(std::move(context)), out_(std::move(text)) {}
 
 Writer& Writer::raw(std::string_view fragment) {
   out_.append(fragment);
@@ -54,7 +71,8 @@ Writer& Writer::raw(std::string_view fragment) {
 }
 
 Writer& Writer::number(double value) {
-  append_number(out_, value);
+  char buf[kNumberChars];
+  out_.append(buf, write_number(buf, value));
   return *this;
 }
 
@@ -78,15 +96,19 @@ Writer& Writer::quoted(std::string_view text) {
 
 Writer& Writer::vec(const DoubleVector& v) {
   out_.push_back('[');
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (i) out_.push_back(',');
-    number(v[i]);
-  }
+  append_numbers(out_, v);
   out_.push_back(']');
   return *this;
 }
 
 Writer& Writer::mat(const DoubleMatrix& m) {
+  // Room for the widest numbers up front, so that a large matrix's text is never copied to grow.
+  std::size_t numbers = 0, longest = 0;
+  for (const DoubleVector& row : m) {
+    numbers += row.size();
+    longest = std::max(longest, row.size());
+  }
+  out_.reserve(out_.size() + numbers * 25 + m.size() * 3 + 2 + longest * (kNumberChars + 1));
   out_.push_back('[');
   for (std::size_t i = 0; i < m.size(); ++i) {
     if (i) out_.push_back(',');
@@ -123,9 +145,7 @@ Reader Reader::from_file(std::string context, const std::string& path) {
   if (!file || std::filesystem::is_directory(path, ec)) {
     throw std::out_of_range(context + ": cannot open '" + path + "'");
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  return Reader(context + " of '" + path + "'", std::move(content).str());
+  return Reader(context + " of '" + path + "'", read_all(file, path));
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {
@@ -157,15 +177,15 @@ std::size_t Reader::next(char c, std::size_t pos) const {
 double Reader::number(std::size_t& pos) const {
   if (pos >= text_.size()) malformed(pos, "a number");
   const char* begin = text_.c_str() + pos;
-  char* end = nullptr;
-  errno = 0;
-  const double value = strtod_l(begin, &end, c_locale());
-  if (end == begin) malformed(pos, "a number");
-  // Underflow to a subnormal or zero is a faithful reading; only overflow is out of range.
-  if (errno == ERANGE && std::isinf(value)) {
-    throw std::out_of_range(context_ + ": the number at offset " + std::to_string(pos) + " is out of range");
+  const char* stop = begin;
+  double value = 0.0;
+  switch (read_number(begin, text_.c_str() + text_.size(), value, stop)) {
+    case NumberRead::ok: break;
+    case NumberRead::none: malformed(pos, "a number");
+    case NumberRead::overflow:
+      throw std::out_of_range(context_ + ": the number at offset " + std::to_string(pos) + " is out of range");
   }
-  pos += std::size_t(end - begin);
+  pos += std::size_t(stop - begin);
   return value;
 }
 

@@ -22,6 +22,8 @@ class Writer {
  public:
   // context names the operation in error messages, for example "KNN.save".
   explicit Writer(std::string context);
+  // A writer whose text starts as text (the text of to_text(), moved rather than copied).
+  Writer(std::string context, std::string text);
 
   Writer& raw(std::string_view fragment);
   Writer& number(double value);
@@ -40,7 +42,9 @@ class Writer {
   template <typename Map>
   Writer& indexed_object(const Map& map);
 
-  const std::string& text() const { return out_; }
+  const std::string& text() const& { return out_; }
+  // The text, moved out of a writer that is done with it.
+  std::string text() && { return std::move(out_); }
   // Writes the text to path, truncating it; raises std::runtime_error if it cannot be written.
   void save(const std::string& path) const;
 
