@@ -210,9 +210,12 @@ std::string Reader::until_quote(std::size_t& pos) const {
   return s;
 }
 
-DoubleVector Reader::vec(std::size_t& pos) const {
+DoubleVector Reader::vec(std::size_t& pos) const { return vec(pos, 0); }
+
+DoubleVector Reader::vec(std::size_t& pos, std::size_t expected) const {
   if (pos >= text_.size() || text_[pos] != '[') malformed(pos, "'['");
   DoubleVector row;
+  row.reserve(expected);
   std::size_t i = pos + 1;
   for (;;) {
     if (i >= text_.size()) malformed(i, "']'");
@@ -241,7 +244,7 @@ DoubleMatrix Reader::mat(std::size_t& pos) const {
       pos = i + 1;
       return rows;
     } else {
-      rows.push_back(vec(i));
+      rows.push_back(vec(i, rows.empty() ? 0 : rows.back().size()));
     }
   }
 }

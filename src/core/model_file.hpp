@@ -99,6 +99,8 @@ class Reader {
 
  private:
   [[noreturn]] void malformed(std::size_t pos, std::string_view expected) const;
+  // vec() with room reserved for `expected` numbers (a matrix's rows are usually all one length).
+  DoubleVector vec(std::size_t& pos, std::size_t expected) const;
   template <typename T, typename Read>
   std::map<std::string, T> map_of(Range r, Read read) const;
 
