@@ -79,74 +79,63 @@ bool scaled(std::uint64_t m, int k, int s, std::uint64_t& integer, bool& round_u
   return true;
 }
 
-// The eight digits of v < 10^8 in ASCII, the first at the lowest address. Little-endian machines
-// split v into 4 halves, pairs and digits inside one 64-bit word: x / 100 for x < 10^4 is
-// (x * 10486) >> 20, x / 10 for x < 100 is (x * 103) >> 10, exactly.
-void eight_digits(char* out, std::uint32_t v) {
-  if constexpr (std::endian::native == std::endian::little) {
-    const std::uint64_t fours = (v / 10000) | (std::uint64_t(v % 10000) << 32);
-    const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007FULL;
-    const std::uint64_t pairs = hundreds | ((fours - hundreds * 100) << 16);
-    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
-    const std::uint64_t digits = tens | ((pairs - tens * 10) << 8);
-    const std::uint64_t ascii = digits | 0x3030303030303030ULL;
-    std::memcpy(out, &ascii, 8);
-  } else {
-    for (int i = 6; i >= 0; i -= 2) {
-      std::memcpy(out + i, kDigitPairs + 2 * (v % 100), 2);
-      v /= 100;
-    }
-  }
+// Stores v at p, its least significant byte first, whatever the machine's byte order: the digit
+// words below hold their first character in their lowest byte.
+void store_low_first(char* p, std::uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  std::memcpy(p, &v, 8);
 }
 
-// How many of the 17 digits remain once the trailing zeros are dropped (the first is never 0).
-int significant_digits(const char* digits) {
-  if constexpr (std::endian::native == std::endian::little) {
-    // A byte of these words is 0 where its digit is '0'; the highest byte holds the last digit.
-    std::uint64_t last8, middle8;
-    std::memcpy(&last8, digits + 9, 8);
-    std::memcpy(&middle8, digits + 1, 8);
-    last8 ^= 0x3030303030303030ULL;
-    middle8 ^= 0x3030303030303030ULL;
-    if (last8 != 0) return 17 - std::countl_zero(last8) / 8;
-    if (middle8 != 0) return 9 - std::countl_zero(middle8) / 8;
-    return 1;
-  } else {
-    int n = 17;
-    while (digits[n - 1] == '0') --n;
-    return n;
-  }
+void store_low_first(char* p, U128 v) {
+  store_low_first(p, std::uint64_t(v));
+  store_low_first(p + 8, std::uint64_t(v >> 64));
+}
+
+// The eight digits of v < 10^8 in ASCII, the first in the lowest byte. v is split into its 4-digit
+// halves, pairs and digits inside one 64-bit word: x / 100 for x < 10^4 is (x * 10486) >> 20, and
+// x / 10 for x < 100 is (x * 103) >> 10, exactly.
+std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t fours = (v / 10000) | (std::uint64_t(v % 10000) << 32);
+  const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | ((fours - hundreds * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return (tens | ((pairs - tens * 10) << 8)) | 0x3030303030303030ULL;
 }
 
 // Digits of 17 significant places (10^16 <= d < 10^17) and decimal exponent x, in general
-// notation. The digits are moved in blocks of fixed size, which is what the slack of kNumberChars
-// is for.
+// notation. The digits stay in registers and are stored in words, the part after a decimal point
+// shifted into place, which is what the slack of kNumberChars is for; reading them back from memory
+// in other widths than they were stored in would stall.
 char* general(char* out, bool negative, std::uint64_t d, int x) {
-  char digits[32];
   const std::uint64_t high = d / kTen8;  // 9 digits
-  digits[0] = char('0' + high / kTen8);
-  eight_digits(digits + 1, std::uint32_t(high % kTen8));
-  eight_digits(digits + 9, std::uint32_t(d % kTen8));
-  std::memset(digits + 17, '0', 15);
-  const int n = significant_digits(digits);
+  const char first = char('0' + high / kTen8);
+  const U128 rest = U128(eight_digits(std::uint32_t(high % kTen8))) | U128(eight_digits(std::uint32_t(d % kTen8))) << 64;
+  // The digits left once trailing zeros are dropped: a byte of `zeros` is 0 where its digit is '0'.
+  const U128 zeros = rest ^ (U128(0x3030303030303030ULL) << 64 | 0x3030303030303030ULL);
+  const std::uint64_t zeros_high = std::uint64_t(zeros >> 64), zeros_low = std::uint64_t(zeros);
+  const int n = zeros_high != 0 ? 17 - std::countl_zero(zeros_high) / 8
+                : zeros_low != 0 ? 9 - std::countl_zero(zeros_low) / 8
+                                 : 1;
   *out = '-';
   out += negative;
   if (x >= -4 && x < 17) {
     if (x >= 0) {
       const int whole = x + 1;
-      std::memcpy(out, digits, 17);
+      out[0] = first;
+      store_low_first(out + 1, rest);
       if (n <= whole) return out + whole;
       out[whole] = '.';
-      std::memcpy(out + whole + 1, digits + whole, 16);
+      store_low_first(out + whole + 1, rest >> (8 * (whole - 1)));
       return out + n + 1;
     }
     std::memcpy(out, "0.0000", 6);
-    std::memcpy(out + 1 - x, digits, 17);
+    out[1 - x] = first;
+    store_low_first(out + 2 - x, rest);
     return out + 1 - x + n;
   }
-  out[0] = digits[0];
+  out[0] = first;
   out[1] = '.';
-  std::memcpy(out + 2, digits + 1, 16);
+  store_low_first(out + 2, rest);
   out += n > 1 ? n + 1 : 1;
   *out++ = 'e';
   *out++ = x < 0 ? '-' : '+';
@@ -210,7 +199,25 @@ char* write_fast(char* out, double value) {
   return nullptr;
 }
 
+}  // namespace
+
+char* write_number(char* out, double value) {
+  if (std::isnan(value)) {
+    std::memcpy(out, "nan", 3);
+    return out + 3;
+  }
+  if (char* end = write_fast(out, value)) return end;
+  return std::to_chars(out, out + kNumberChars, value, std::chars_format::general, 17).ptr;
+}
+
 // ---------------------------------------------------------------- reading
+
+locale_t c_locale() {
+  static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+  return loc;
+}
+
+namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -223,37 +230,8 @@ bool ends_number(char c) {
   }
 }
 
-}  // namespace
-
-locale_t c_locale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-  return loc;
-}
-
-char* write_number(char* out, double value) {
-  if (std::isnan(value)) {
-    std::memcpy(out, "nan", 3);
-    return out + 3;
-  }
-  if (char* end = write_fast(out, value)) return end;
-  return std::to_chars(out, out + kNumberChars, value, std::chars_format::general, 17).ptr;
-}
-
-NumberRead read_number(const char* begin, const char* end, double& value, const char*& stop) {
-  // std::from_chars reads the plain decimal form the files are written in, correctly rounded like
-  // strtod and several times faster. It takes no leading white space or '+', reads "0x1p3" as 0,
-  // and reports over- and underflow its own way, so only a result that starts with a digit (after
-  // an optional '-'), is finite, and stops before a character no number continues with is taken;
-  // everything else is strtod's, as are the texts it reads that from_chars refuses.
-  if (begin < end && (is_digit(*begin) || (*begin == '-' && begin + 1 < end && is_digit(begin[1])))) {
-    double v;
-    const auto [ptr, ec] = std::from_chars(begin, end, v);
-    if (ec == std::errc() && std::isfinite(v) && (ptr == end || ends_number(*ptr))) {
-      value = v;
-      stop = ptr;
-      return NumberRead::ok;
-    }
-  }
+// Kept out of the fast path, so that the fast path needs no registers saved for it.
+[[gnu::noinline]] NumberRead read_as_strtod(const char* begin, double& value, const char*& stop) {
   char* after = nullptr;
   errno = 0;
   const double v = strtod_l(begin, &after, c_locale());
@@ -262,6 +240,27 @@ NumberRead read_number(const char* begin, const char* end, double& value, const 
   value = v;
   stop = after;
   return NumberRead::ok;
+}
+
+}  // namespace
+
+NumberRead read_number(const char* begin, const char* end, double& value, const char*& stop) {
+  // std::from_chars reads the plain decimal form the files are written in, correctly rounded like
+  // strtod and several times faster. It takes no leading white space or '+', reads "0x1p3" as 0,
+  // and reports over- and underflow its own way, so only a result that starts with a digit (after
+  // an optional '-'), is finite, and stops before a character no number continues with is taken;
+  // everything else is strtod's, as are the texts it reads that from_chars refuses.
+  const char* digits = begin + (begin < end && *begin == '-');
+  if (digits < end && is_digit(*digits)) {
+    double v;
+    const auto [ptr, ec] = std::from_chars(begin, end, v);
+    if (ec == std::errc() && std::isfinite(v) && (ptr == end || ends_number(*ptr))) {
+      value = v;
+      stop = ptr;
+      return NumberRead::ok;
+    }
+  }
+  return read_as_strtod(begin, value, stop);
 }
 
 }  // namespace tarnwick::modelfile

@@ -22,17 +22,20 @@ std::string excerpt(const std::string& text, std::size_t pos) {
   return "'" + s + (pos + 12 < text.size() ? "...'" : "'");
 }
 
-// Writes the numbers of v, separated by commas, at the end of out: straight into its buffer, which
-// is made long enough for the widest numbers and then cut back to what was written.
+// Writes the numbers of v, separated by commas, at the end of out: formatted into a block on the
+// stack and appended a block at a time.
 void append_numbers(std::string& out, const DoubleVector& v) {
-  const std::size_t at = out.size();
-  out.resize(at + v.size() * (kNumberChars + 1));
-  char* p = out.data() + at;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (i) *p++ = ',';
-    p = write_number(p, v[i]);
+  constexpr std::size_t kBlock = 64;
+  char block[kBlock * (kNumberChars + 1)];
+  for (std::size_t first = 0; first < v.size(); first += kBlock) {
+    const std::size_t last = std::min(v.size(), first + kBlock);
+    char* p = block;
+    for (std::size_t i = first; i < last; ++i) {
+      if (i) *p++ = ',';
+      p = write_number(p, v[i]);
+    }
+    out.append(block, p);
   }
-  out.resize(std::size_t(p - out.data()));
 }
 
 // The whole stream from where it stands: one read of the size the file system reports, then
@@ -299,7 +302,8 @@ std::map<std::string, T> Reader::map_of(Range r, Read read) const {
     p = colon + 1;
     T value = read(p);
     if (p > r.second) malformed(r.second, "a value inside the object");
-    out[std::move(key)] = value;
+    // Files list their keys in order, so the end is where each one goes.
+    out.insert_or_assign(out.end(), std::move(key), value);
   }
   return out;
 }
@@ -316,6 +320,14 @@ std::pair<std::string, int> Reader::split_index(const std::string& key) const {
   const std::size_t bar = key.rfind('|');
   if (bar == std::string::npos) {
     throw std::invalid_argument(context_ + ": the key \"" + key + "\" has no '|' before its index");
+  }
+  // The index as the files write it, up to 9 digits, is read here; anything else as integers are.
+  const std::size_t digits = key.size() - bar - 1;
+  if (digits >= 1 && digits <= 9 &&
+      std::all_of(key.begin() + std::ptrdiff_t(bar) + 1, key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    int index = 0;
+    for (std::size_t i = bar + 1; i < key.size(); ++i) index = index * 10 + (key[i] - '0');
+    return {key.substr(0, bar), index};
   }
   Reader part(context_, key.substr(bar + 1));
   std::size_t p = 0;
