@@ -37,11 +37,6 @@ constexpr std::array<U128, kMaxFastPower + 1> kPowersOfFive = [] {
   return p;
 }();
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // floor(e * log10(2)) for |e| < 1650.
 int floor_log10_pow2(int e) { return (e * 78913) >> 18; }
 
@@ -144,7 +139,8 @@ char* general(char* out, bool negative, std::uint64_t d, int x) {
     *out++ = char('0' + e / 100);
     e %= 100;
   }
-  std::memcpy(out, kDigitPairs + 2 * e, 2);
+  out[0] = char('0' + e / 10);
+  out[1] = char('0' + e % 10);
   return out + 2;
 }
 

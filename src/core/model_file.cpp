@@ -105,13 +105,11 @@ Writer& Writer::vec(const DoubleVector& v) {
 }
 
 Writer& Writer::mat(const DoubleMatrix& m) {
-  // Room for the widest numbers up front, so that a large matrix's text is never copied to grow.
-  std::size_t numbers = 0, longest = 0;
-  for (const DoubleVector& row : m) {
-    numbers += row.size();
-    longest = std::max(longest, row.size());
-  }
-  out_.reserve(out_.size() + numbers * 25 + m.size() * 3 + 2 + longest * (kNumberChars + 1));
+  // Room for the widest numbers (24 characters and a comma) up front, so that a large matrix's text
+  // is never copied to grow.
+  std::size_t numbers = 0;
+  for (const DoubleVector& row : m) numbers += row.size();
+  out_.reserve(out_.size() + numbers * 25 + m.size() * 3 + 2);
   out_.push_back('[');
   for (std::size_t i = 0; i < m.size(); ++i) {
     if (i) out_.push_back(',');
