@@ -78,6 +78,21 @@ TOKENIZE = {
 }
 
 
+# The number conversions read any bytes: texts of each form strtod knows, and their first eight
+# bytes are written as a double.
+NUMBERS = {
+    "written": b"-0.10000000000000001,",
+    "exponent": b"1.0000000000000001e-05]",
+    "integer": b"99999999999999984}",
+    "tie": b"1000000000000000.25",
+    "spaced": b" \t+.5e+1",
+    "hexadecimal": b"-0x1.8p-3",
+    "words": b"-Infinity nan(7)",
+    "underflow": b"2.4703282292062328e-324",
+    "overflow": b"1.7976931348623159e308",
+}
+
+
 def main() -> int:
     written = 0
     for target, name, model, save in seeds():
@@ -88,6 +103,12 @@ def main() -> int:
     folder = os.path.join(CORPUS, "tokenize")
     os.makedirs(folder, exist_ok=True)
     for name, data in TOKENIZE.items():
+        with open(os.path.join(folder, name + ".txt"), "wb") as f:
+            f.write(data)
+        written += 1
+    folder = os.path.join(CORPUS, "numbers")
+    os.makedirs(folder, exist_ok=True)
+    for name, data in NUMBERS.items():
         with open(os.path.join(folder, name + ".txt"), "wb") as f:
             f.write(data)
         written += 1

@@ -1,28 +1,22 @@
 #include "core/model_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <locale.h>
-#include <sstream>
 #include <stdexcept>
 
 #include "core/atomic_file.hpp"
+#include "core/file_numbers.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick::modelfile {
 
 namespace {
-
-// Numbers in the files never depend on the process locale.
-locale_t c_locale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-  return loc;
-}
 
 std::string excerpt(const std::string& text, std::size_t pos) {
   if (pos >= text.size()) return "the end of the text";
@@ -30,26 +24,51 @@ std::string excerpt(const std::string& text, std::size_t pos) {
   return "'" + s + (pos + 12 < text.size() ? "...'" : "'");
 }
 
-// Every not-a-number is written the same way, whatever its sign bit.
-void append_number(std::string& out, double value) {
-  if (std::isnan(value)) {
-    out.append("nan");
-    return;
+// Writes the numbers of v, separated by commas, at the end of out: formatted into a block on the
+// stack and appended a block at a time.
+void append_numbers(std::string& out, const DoubleVector& v) {
+  constexpr std::size_t kBlock = 64;
+  char block[kBlock * (kNumberChars + 1)];
+  for (std::size_t first = 0; first < v.size(); first += kBlock) {
+    const std::size_t last = std::min(v.size(), first + kBlock);
+    char* p = block;
+    for (std::size_t i = first; i < last; ++i) {
+      if (i) *p++ = ',';
+      p = write_number(p, v[i]);
+    }
+    out.append(block, p);
   }
-  char buf[32];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
-  out.append(buf, res.ptr);
+}
+
+// The whole stream from where it stands: one read of the size the file system reports, then
+// whatever more the stream yields (a file that grew, or one whose reported size is 0 or stale).
+std::string read_all(std::ifstream& file, const std::filesystem::path& path) {
+  std::string text;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && size > 0 && size < text.max_size()) {
+    text.resize(std::size_t(size));
+    file.read(text.data(), std::streamsize(size));
+    text.resize(std::size_t(file.gcount()));
+  }
+  char block[1 << 14];
+  while (file) {
+    file.read(block, sizeof block);
+    text.append(block, std::size_t(file.gcount()));
+  }
+  return text;
 }
 
 }  // namespace
 
 std::string format_number(double value) {
-  std::string s;
-  append_number(s, value);
-  return s;
+  char buf[kNumberChars];
+  return std::string(buf, write_number(buf, value));
 }
 
 Writer::Writer(std::string context) : context_(std::move(context)) {}
+
+Writer::Writer(std::string context, std::string text) : context_(std::move(context)), out_(std::move(text)) {}
 
 Writer& Writer::raw(std::string_view fragment) {
   out_.append(fragment);
@@ -57,7 +76,8 @@ Writer& Writer::raw(std::string_view fragment) {
 }
 
 Writer& Writer::number(double value) {
-  append_number(out_, value);
+  char buf[kNumberChars];
+  out_.append(buf, write_number(buf, value));
   return *this;
 }
 
@@ -81,15 +101,17 @@ Writer& Writer::quoted(std::string_view text) {
 
 Writer& Writer::vec(const DoubleVector& v) {
   out_.push_back('[');
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (i) out_.push_back(',');
-    number(v[i]);
-  }
+  append_numbers(out_, v);
   out_.push_back(']');
   return *this;
 }
 
 Writer& Writer::mat(const DoubleMatrix& m) {
+  // Room for the widest numbers (24 characters and a comma) up front, so that a large matrix's text
+  // is never copied to grow.
+  std::size_t numbers = 0;
+  for (const DoubleVector& row : m) numbers += row.size();
+  out_.reserve(out_.size() + numbers * 25 + m.size() * 3 + 2);
   out_.push_back('[');
   for (std::size_t i = 0; i < m.size(); ++i) {
     if (i) out_.push_back(',');
@@ -120,9 +142,7 @@ Reader Reader::from_file(std::string context, const std::filesystem::path& path)
   if (!file || std::filesystem::is_directory(path, ec)) {
     throw std::out_of_range(context + ": cannot open '" + path.string() + "'");
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  return Reader(context + " of '" + path.string() + "'", std::move(content).str());
+  return Reader(context + " of '" + path.string() + "'", read_all(file, path));
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {
@@ -154,15 +174,15 @@ std::size_t Reader::next(char c, std::size_t pos) const {
 double Reader::number(std::size_t& pos) const {
   if (pos >= text_.size()) malformed(pos, "a number");
   const char* begin = text_.c_str() + pos;
-  char* end = nullptr;
-  errno = 0;
-  const double value = strtod_l(begin, &end, c_locale());
-  if (end == begin) malformed(pos, "a number");
-  // Underflow to a subnormal or zero is a faithful reading; only overflow is out of range.
-  if (errno == ERANGE && std::isinf(value)) {
-    throw std::out_of_range(context_ + ": the number at offset " + std::to_string(pos) + " is out of range");
+  const char* stop = begin;
+  double value = 0.0;
+  switch (read_number(begin, text_.c_str() + text_.size(), value, stop)) {
+    case NumberRead::ok: break;
+    case NumberRead::none: malformed(pos, "a number");
+    case NumberRead::overflow:
+      throw std::out_of_range(context_ + ": the number at offset " + std::to_string(pos) + " is out of range");
   }
-  pos += std::size_t(end - begin);
+  pos += std::size_t(stop - begin);
   return value;
 }
 
@@ -188,9 +208,12 @@ std::string Reader::until_quote(std::size_t& pos) const {
   return s;
 }
 
-DoubleVector Reader::vec(std::size_t& pos) const {
+DoubleVector Reader::vec(std::size_t& pos) const { return vec(pos, 0); }
+
+DoubleVector Reader::vec(std::size_t& pos, std::size_t expected) const {
   if (pos >= text_.size() || text_[pos] != '[') malformed(pos, "'['");
   DoubleVector row;
+  row.reserve(expected);
   std::size_t i = pos + 1;
   for (;;) {
     if (i >= text_.size()) malformed(i, "']'");
@@ -219,7 +242,7 @@ DoubleMatrix Reader::mat(std::size_t& pos) const {
       pos = i + 1;
       return rows;
     } else {
-      rows.push_back(vec(i));
+      rows.push_back(vec(i, rows.empty() ? 0 : rows.back().size()));
     }
   }
 }
@@ -275,7 +298,8 @@ std::map<std::string, T> Reader::map_of(Range r, Read read) const {
     p = colon + 1;
     T value = read(p);
     if (p > r.second) malformed(r.second, "a value inside the object");
-    out[std::move(key)] = value;
+    // Files list their keys in order, so the end is where each one goes.
+    out.insert_or_assign(out.end(), std::move(key), value);
   }
   return out;
 }
@@ -292,6 +316,14 @@ std::pair<std::string, int> Reader::split_index(const std::string& key) const {
   const std::size_t bar = key.rfind('|');
   if (bar == std::string::npos) {
     throw std::invalid_argument(context_ + ": the key \"" + key + "\" has no '|' before its index");
+  }
+  // The index as the files write it, up to 9 digits, is read here; anything else as integers are.
+  const std::size_t digits = key.size() - bar - 1;
+  if (digits >= 1 && digits <= 9 &&
+      std::all_of(key.begin() + std::ptrdiff_t(bar) + 1, key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    int index = 0;
+    for (std::size_t i = bar + 1; i < key.size(); ++i) index = index * 10 + (key[i] - '0');
+    return {key.substr(0, bar), index};
   }
   Reader part(context_, key.substr(bar + 1));
   std::size_t p = 0;

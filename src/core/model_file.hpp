@@ -23,6 +23,8 @@ class Writer {
  public:
   // context names the operation in error messages, for example "KNN.save".
   explicit Writer(std::string context);
+  // A writer whose text starts as text (the text of to_text(), moved rather than copied).
+  Writer(std::string context, std::string text);
 
   Writer& raw(std::string_view fragment);
   Writer& number(double value);
@@ -41,7 +43,9 @@ class Writer {
   template <typename Map>
   Writer& indexed_object(const Map& map);
 
-  const std::string& text() const { return out_; }
+  const std::string& text() const& { return out_; }
+  // The text, moved out of a writer that is done with it.
+  std::string text() && { return std::move(out_); }
   // Replaces the file at path with the text, all at once (see core/atomic_file.hpp): on failure
   // std::filesystem::filesystem_error (OSError) and the file as it was.
   void save(const std::filesystem::path& path) const;
@@ -98,6 +102,8 @@ class Reader {
 
  private:
   [[noreturn]] void malformed(std::size_t pos, std::string_view expected) const;
+  // vec() with room reserved for `expected` numbers (a matrix's rows are usually all one length).
+  DoubleVector vec(std::size_t& pos, std::size_t expected) const;
   template <typename T, typename Read>
   std::map<std::string, T> map_of(Range r, Read read) const;
 

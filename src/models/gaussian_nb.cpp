@@ -182,11 +182,11 @@ std::string GaussianNaiveBayes::to_text() const {
   w.raw("{\"n\":").integer(n_);
   w.raw(",\"class_ratio\":").object(class_ratio_).raw(",\"class_numbering\":").object(class_numbering_);
   w.raw(",\"mean\":").indexed_object(mean_).raw(",\"variance\":").indexed_object(variance_).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
 void GaussianNaiveBayes::save(const std::filesystem::path& path) const {
-  modelfile::Writer("GaussianNaiveBayes.save").raw(to_text()).save(path);
+  modelfile::Writer("GaussianNaiveBayes.save", to_text()).save(path);
 }
 
 void GaussianNaiveBayes::load(const std::filesystem::path& path) {

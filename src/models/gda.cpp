@@ -180,10 +180,10 @@ std::string GDA::to_text() const {
   w.raw(",\"mu_zero\":").vec(mu_zero);
   w.raw(",\"mu_one\":").vec(mu_one);
   w.raw(",\"covariance\":").mat(covariance).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
-void GDA::save(const std::filesystem::path& path) const { modelfile::Writer("GDA.save").raw(to_text()).save(path); }
+void GDA::save(const std::filesystem::path& path) const { modelfile::Writer("GDA.save", to_text()).save(path); }
 
 DoubleVector GDA::_parse_vec(const modelfile::Reader& text, std::size_t& pos) { return text.vec(pos); }
 

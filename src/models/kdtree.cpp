@@ -177,10 +177,10 @@ double KDTree::accuracy(const DoubleMatrix& x_test, const std::vector<std::strin
 std::string KDTree::to_text() const {
   modelfile::Writer w("KDTree.save");
   w.raw("{\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
-void KDTree::save(const std::filesystem::path& path) const { modelfile::Writer("KDTree.save").raw(to_text()).save(path); }
+void KDTree::save(const std::filesystem::path& path) const { modelfile::Writer("KDTree.save", to_text()).save(path); }
 
 void KDTree::load(const std::filesystem::path& path) {
   *this = read(modelfile::Reader::from_file("KDTree.load", path), "KDTree.load of '" + path.string() + "'");

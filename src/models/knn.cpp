@@ -283,10 +283,10 @@ std::string KNN::to_text() const {
   modelfile::Writer w("KNN.save");
   w.raw("{\"k\":").integer(k_).raw(",\"metric\":").quoted(metric_);
   w.raw(",\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
-void KNN::save(const std::filesystem::path& path) const { modelfile::Writer("KNN.save").raw(to_text()).save(path); }
+void KNN::save(const std::filesystem::path& path) const { modelfile::Writer("KNN.save", to_text()).save(path); }
 
 void KNN::load(const std::filesystem::path& path) {
   *this = read(modelfile::Reader::from_file("KNN.load", path), "KNN.load of '" + path.string() + "'");

@@ -66,11 +66,11 @@ double LinearRegression::mse(const DoubleVector& x, const DoubleVector& y) const
 std::string LinearRegression::to_text() const {
   modelfile::Writer w("LinearRegression.save");
   w.raw("{\"theta0\":").number(theta0).raw(",\"theta1\":").number(theta1).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
 void LinearRegression::save(const std::filesystem::path& path) const {
-  modelfile::Writer("LinearRegression.save").raw(to_text()).save(path);
+  modelfile::Writer("LinearRegression.save", to_text()).save(path);
 }
 
 void LinearRegression::load(const std::filesystem::path& path) {

@@ -100,11 +100,11 @@ double LogisticRegression::accuracy(const DoubleMatrix& x_test, const std::vecto
 std::string LogisticRegression::to_text() const {
   modelfile::Writer w("LogisticRegression.save");
   w.raw("{\"positive_class\":").quoted(positive_class).raw(",\"thetas\":").vec(thetas).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
 void LogisticRegression::save(const std::filesystem::path& path) const {
-  modelfile::Writer("LogisticRegression.save").raw(to_text()).save(path);
+  modelfile::Writer("LogisticRegression.save", to_text()).save(path);
 }
 
 void LogisticRegression::load(const std::filesystem::path& path) {

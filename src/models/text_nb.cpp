@@ -196,11 +196,11 @@ std::string TextNaiveBayes::to_text() const {
   w.raw("{\"vocab_size\":").integer(vocab_size_).raw(",\"n\":").integer(n_);
   w.raw(",\"vocab\":").object(words).raw(",\"class_ratio\":").object(class_ratio_);
   w.raw(",\"phi\":").indexed_object(phi_).raw("}");
-  return w.text();
+  return std::move(w).text();
 }
 
 void TextNaiveBayes::save(const std::filesystem::path& path) const {
-  modelfile::Writer(name_ + ".save").raw(to_text()).save(path);
+  modelfile::Writer(name_ + ".save", to_text()).save(path);
 }
 
 void TextNaiveBayes::load(const std::filesystem::path& path) {

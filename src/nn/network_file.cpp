@@ -34,11 +34,11 @@ std::string Network::weights_text() const {
     out.raw("}");
   }
   out.raw("]");
-  return out.text();
+  return std::move(out).text();
 }
 
 void Network::save_weights(const std::filesystem::path& path) const {
-  modelfile::Writer("Network.save_weights").raw(weights_text()).save(_weights_path(path));
+  modelfile::Writer("Network.save_weights", weights_text()).save(_weights_path(path));
 }
 
 void Network::load_weights(const std::filesystem::path& path) {
@@ -94,11 +94,11 @@ std::string Network::hyperparams_text() const {
     out.raw(",\"optimizer\":\"").raw(dynamic_cast<const Adam*>(optimizer) ? "Adam" : "SGD").raw("\"");
   }
   out.raw("}");
-  return out.text();
+  return std::move(out).text();
 }
 
 void Network::save_hyperparams(const std::filesystem::path& path) const {
-  modelfile::Writer("Network.save_hyperparams").raw(hyperparams_text()).save(path);
+  modelfile::Writer("Network.save_hyperparams", hyperparams_text()).save(path);
 }
 
 void Network::load_hyperparams(const std::filesystem::path& path) {

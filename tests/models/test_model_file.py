@@ -2,12 +2,19 @@
 bit-for-bit round trips, tolerant reading (key order, spaces), and malformed or truncated text that
 must raise without changing the model or reading past the end."""
 
+import ctypes
+import decimal
 import errno
 import math
 import os
+import random
 import struct
+import sys
+import tempfile
 
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import _cpp
 
@@ -233,3 +240,228 @@ def test_large_lists_round_trip(tmp_path):
     assert [bits(v) for v in again.thetas] == [bits(v) for v in model.thetas]
     text = (tmp_path / "m.json").read_text()
     assert os.path.getsize(path) == len(text) and " " not in text and not text.endswith("\n")
+
+
+# ---------------------------------------------------------------- numbers against the C library
+#
+# Writing has an exact fast path for magnitudes from about 1e-39 to 1e17 (standard formatting
+# elsewhere) and reading a fast path for the plain decimal form (strtod elsewhere). Both must give
+# what the C library gives: the bytes of printf's "%.17g", which Python's "%.17g" reproduces
+# (correctly rounded, ties to even), and the value, stop and range error of strtod in the C locale.
+
+def _libc_strtod():
+    if not sys.platform.startswith("linux"):
+        return None
+    strtod = ctypes.CDLL(None, use_errno=True).strtod
+    strtod.restype = ctypes.c_double
+    strtod.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p)]
+    return strtod
+
+
+STRTOD = _libc_strtod()
+needs_strtod = pytest.mark.skipif(STRTOD is None, reason="glibc's strtod is reached through ctypes on Linux")
+
+
+def thetas_file(tmp_path, numbers):
+    path = str(tmp_path / "m.json")
+    model = _cpp.LogisticRegression("x")
+    model.thetas = list(numbers)
+    model.save(path)
+    return (tmp_path / "m.json").read_text()
+
+
+def neighbours(v, steps=3):
+    """v and the `steps` doubles on either side of it."""
+    out, up, down = [v], v, v
+    for _ in range(steps):
+        up, down = math.nextafter(up, math.inf), math.nextafter(down, -math.inf)
+        out += [up, down]
+    return out
+
+
+def ties(rng, count):
+    """Doubles whose exact decimal expansion has 18 significant digits ending in 5: the 17-digit
+    rounding is a tie, decided towards the even digit (1000000000000000.25 is written ...0.2)."""
+    out = []
+    for _ in range(count):
+        for shift, low, high in ((2, 4e15, 2 ** 53), (3, 8e14, 1e15), (4, 1.6e14, 1e15)):
+            m = rng.randrange(int(low), int(high)) | 1
+            v = m / 2 ** shift
+            digits = ("%.40f" % v).replace(".", "").lstrip("0").rstrip("0")
+            if len(digits) == 18:
+                out.append(v)
+    return out
+
+
+def test_written_numbers_are_printf_17g_to_the_byte(tmp_path):
+    rng = random.Random(17)
+    values = [1000000000000000.25, 1000000000000000.75, 100000000000000.125, 100000000000000.375,
+              99999999999999984.0, 1e17, 9.999999999999999e16, 1e-39, 1e-40, 1e-11, 1e-12]
+    values += ties(rng, 300)
+    for p in range(-45, 20):                # both sides of every decimal exponent the fast path meets
+        values += neighbours(float("1e%d" % p)) + neighbours(float("9.99999999999999995e%d" % p))
+    values += [struct.unpack("<d", struct.pack("<Q", rng.getrandbits(64)))[0] for _ in range(3000)]
+    values += [rng.uniform(-1, 1) * 10.0 ** rng.randint(-42, 18) for _ in range(3000)]
+    values += [float(rng.getrandbits(rng.randint(1, 64))) for _ in range(500)]
+    text = thetas_file(tmp_path, values)
+    assert text == '{"positive_class":"x","thetas":[%s]}' % ",".join(map(written, values))
+    assert "1000000000000000.2," in text and "100000000000000.38," in text
+
+
+@settings(max_examples=60, deadline=None)
+@given(st.lists(st.floats(allow_nan=True, allow_infinity=True, allow_subnormal=True), max_size=40))
+def test_any_double_is_written_as_printf_17g(values):
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "m.json")
+        model = _cpp.LogisticRegression("x")
+        model.thetas = values
+        model.save(path)
+        with open(path) as f:
+            assert f.read() == '{"positive_class":"x","thetas":[%s]}' % ",".join(map(written, values))
+
+
+def strtod_at(buffer, offset):
+    """(value, characters read, overflowed) of the C library's strtod at offset of buffer."""
+    start = ctypes.addressof(buffer) + offset
+    end = ctypes.c_void_p()
+    ctypes.set_errno(0)
+    value = STRTOD(start, ctypes.byref(end))
+    return value, end.value - start, ctypes.get_errno() == errno.ERANGE and math.isinf(value)
+
+
+def list_read_by_strtod(text):
+    """The thetas list of text read as the list reader reads it with strtod for every number: the
+    values, or the exception the load raises."""
+    buffer = ctypes.create_string_buffer(text)
+    i = text.index(b'"thetas":[') + len(b'"thetas":[')
+    values = []
+    while True:
+        if i >= len(text):
+            return ValueError
+        if text[i:i + 1] in (b" ", b","):
+            i += 1
+        elif text[i:i + 1] == b"]":
+            return values
+        else:
+            value, used, overflowed = strtod_at(buffer, i)
+            if used == 0:
+                return ValueError
+            if overflowed:
+                return IndexError
+            values.append(value)
+            i += used
+
+
+def list_read_by_the_model(text, folder):
+    path = os.path.join(folder, "m.json")
+    with open(path, "wb") as f:
+        f.write(text)
+    model = _cpp.LogisticRegression()
+    try:
+        model.load(path)
+    except (ValueError, IndexError) as error:
+        return type(error)
+    return model.thetas
+
+
+def exact_bits(result):
+    return result if isinstance(result, type) else [struct.pack("<d", v) for v in result]
+
+
+def midpoint_text(v, nudge):
+    """The exact decimal halfway between v and the next double up, moved by nudge in its last place."""
+    above = math.nextafter(v, math.inf)
+    if not math.isfinite(above):
+        return repr(v)
+    half = (decimal.Decimal(v) + decimal.Decimal(above)) / 2
+    digits = format(half, "f").rstrip("0")
+    if nudge and "." in digits:
+        digits += "1" if nudge > 0 else ""
+        if nudge < 0:
+            digits = format(half - decimal.Decimal(10) ** (half.adjusted() - 40), "f")
+    return digits
+
+
+FINITE = st.floats(allow_nan=False, allow_infinity=False, allow_subnormal=True)
+
+
+@st.composite
+def number_texts(draw):
+    """Texts that start a number, or almost do, in every form strtod knows, then what follows."""
+    lead = draw(st.sampled_from(["", "", "", "-", "+", " ", "\t", "\n", " -", "\v", "\f", "--", "+-", "-+"]))
+    kind = draw(st.sampled_from(["decimal", "decimal", "written", "midpoint", "hex", "word", "junk"]))
+    if kind == "decimal":
+        digits = st.text("0123456789", max_size=24)
+        body = draw(st.sampled_from(["", "0", "00"])) + draw(digits)
+        if draw(st.booleans()):
+            body += "." + draw(digits)
+        if draw(st.booleans()):
+            body += draw(st.sampled_from("eE")) + draw(st.sampled_from(["", "+", "-"])) + draw(st.text("0123456789", max_size=4))
+    elif kind == "written":
+        v = draw(FINITE)
+        body = draw(st.sampled_from([written(v), repr(v), "%.25e" % v, "%.3g" % v, "%.20f" % v]))
+    elif kind == "midpoint":
+        body = midpoint_text(abs(draw(FINITE)), draw(st.sampled_from([-1, 0, 1])))
+    elif kind == "hex":
+        body = (draw(st.sampled_from(["0x", "0X", "0x.", "0x1.", "0xf"])) + draw(st.text("0123456789abcdefABCDEF", max_size=15))
+                + draw(st.sampled_from(["", "p", "p-", "P+"])) + draw(st.text("0123456789", max_size=4)))
+    elif kind == "word":
+        body = draw(st.sampled_from(["inf", "INF", "Inf", "iNf", "infinity", "INFINITY", "Infinity", "infinit", "in",
+                                     "nan", "NaN", "NAN", "nAn", "nan(123)", "nan(0x7ff)", "nan(abc_1)", "nan(", "nan()", "na"]))
+    else:
+        body = draw(st.text(alphabet="0123456789.eE+-xXpPinfaty() ", max_size=12))
+    tail = draw(st.sampled_from(["", ",", "]", "}", " ", "x", "\x00", ".", "e", "e+", "E-", "0", "\n", "\r", "\t", "\x01"]))
+    return lead + body + tail
+
+
+@needs_strtod
+@settings(max_examples=400, deadline=None)
+@given(st.lists(number_texts(), min_size=1, max_size=4))
+def test_lists_read_exactly_as_strtod_reads_them(items):
+    text = ('{"positive_class":"p","thetas":[' + ",".join(items) + "]}").encode()
+    with tempfile.TemporaryDirectory() as folder:
+        assert exact_bits(list_read_by_the_model(text, folder)) == exact_bits(list_read_by_strtod(text))
+
+
+# Texts whose reading each fast path could get wrong, with what they read as: a value, or the error.
+TRICKY = [
+    ("+.5", 0.5), (" \t\n\v\f\r1", 1.0), ("-  1", ValueError), ("0x1p-2", 0.25), ("0X1P3", 8.0), ("-0x.8", -0.5),
+    ("0x", 0.0), ("0xg", 0.0), ("1e", 1.0), ("1e+", 1.0), ("1.", 1.0), (".5e1", 5.0), ("-.5", -0.5),
+    ("00012", 12.0), ("-0", -0.0), ("0e999999", 0.0), ("5\x001", 5.0), ("1,5", 1.0), ("1.5.5", 1.5),
+    ("inf", math.inf), ("INF", math.inf), ("-Infinity", -math.inf), ("infinit", math.inf), ("+inFINity", math.inf),
+    ("1e-400", 0.0), ("-1e-400", -0.0), ("4.9e-324", 5e-324), ("2.4703282292062328e-324", 5e-324),
+    ("2.4703282292062327e-324", 0.0), ("2.2250738585072011e-308", 2.225073858507201e-308),
+    ("1.7976931348623158e308", 1.7976931348623157e308), ("1.7976931348623159e308", IndexError),
+    ("1e309", IndexError), ("-1e309", IndexError), ("0x1p1024", IndexError), ("1" + "0" * 400, IndexError),
+    ("9007199254740993", 9007199254740992.0), ("9007199254740995", 9007199254740996.0),
+    ("0.1000000000000000055511151231257827021181583404541015625", 0.1), ("1" + "0" * 400 + "e-400", 1.0),
+    ("0." + "0" * 400 + "1e400", 0.1), ("1000000000000000.25", 1000000000000000.2),
+    (".", ValueError), ("-", ValueError), ("+", ValueError), ("e5", ValueError), ("x", ValueError),
+    ("- 1", ValueError), ("in", ValueError), ("na", ValueError),
+]
+
+
+@pytest.mark.parametrize("text, expected", TRICKY, ids=[repr(t) for t, _ in TRICKY])
+def test_tricky_numbers_read_as_strtod_reads_them(text, expected, tmp_path):
+    model = _cpp.LinearRegression()
+    path = write(tmp_path, '{"theta1":0,"theta0":' + text)
+    if isinstance(expected, type):
+        with pytest.raises(expected):
+            model.load(path)
+    else:
+        model.load(path)
+        assert bits(model.theta0) == bits(expected)
+    if STRTOD is not None:
+        raw = text.encode()
+        value, used, overflowed = strtod_at(ctypes.create_string_buffer(raw), 0)
+        oracle = IndexError if overflowed else ValueError if used == 0 else value
+        assert (oracle if isinstance(oracle, type) else bits(oracle)) == (expected if isinstance(expected, type) else bits(expected))
+
+
+@pytest.mark.parametrize("text", ["nan", "NaN", "-nan", "nan(123)", "-NAN(0x7ff)", "nan(abc_1)", "nan("])
+@needs_strtod
+def test_not_a_number_forms_keep_the_bits_strtod_gives(text, tmp_path):
+    model = _cpp.LinearRegression()
+    model.load(write(tmp_path, '{"theta1":0,"theta0":' + text))
+    value, used, _ = strtod_at(ctypes.create_string_buffer(text.encode()), 0)
+    assert math.isnan(model.theta0) and struct.pack("<d", model.theta0) == struct.pack("<d", value)
