@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "core/atomic_file.hpp"
+#include "core/interrupt.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick::modelfile {
@@ -220,6 +221,7 @@ DoubleMatrix Reader::mat(std::size_t& pos) const {
       return rows;
     } else {
       rows.push_back(vec(i));
+      if (rows.size() % 64 == 0) poll_interrupt();
     }
   }
 }

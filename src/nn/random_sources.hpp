@@ -1,14 +1,36 @@
 // The network's three process-wide random sources: weight initialisation, dropout masks and epoch
-// shuffling. Each is an MT19937 created on first use (thread-safe), seeded once from the system
-// random device and never reseeded, so runs are not reproducible and no seed can be set.
+// shuffling. Each is an MT19937 seeded once from the system random device on first use, so runs
+// are not reproducible. Each is reached only through a Draws, which holds the source's mutex for
+// as long as it lives: two networks training in two threads never draw from one source at once.
 #pragma once
 
+#include <cstdint>
+#include <mutex>
 #include <random>
 
 namespace tarnwick::nn {
 
-std::mt19937& weight_source();
-std::mt19937& dropout_source();
-std::mt19937& shuffle_source();
+// One source, locked for a run of draws; itself a uniform random bit generator, so that
+// distributions and std::shuffle take it in the engine's place and draw the engine's numbers.
+class Draws {
+ public:
+  using result_type = std::mt19937::result_type;
+
+  Draws(std::mt19937& engine, std::mutex& mutex) : lock_(mutex), engine_(engine) {}
+
+  static constexpr result_type min() { return std::mt19937::min(); }
+  static constexpr result_type max() { return std::mt19937::max(); }
+  result_type operator()() { return engine_(); }
+  // The engine itself, for whatever the draws do not cover (reseeding).
+  std::mt19937& engine() { return engine_; }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+  std::mt19937& engine_;
+};
+
+Draws weight_source();
+Draws dropout_source();
+Draws shuffle_source();
 
 }  // namespace tarnwick::nn
