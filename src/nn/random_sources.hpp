@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <random>
+#include <utility>
 
 namespace tarnwick::nn {
 
@@ -21,7 +22,12 @@ class Draws {
   static constexpr result_type min() { return std::mt19937::min(); }
   static constexpr result_type max() { return std::mt19937::max(); }
   result_type operator()() { return engine_(); }
-  // The engine itself, for whatever the draws do not cover (reseeding).
+  // Reseeds the engine as std::mt19937::seed does, under the same lock.
+  template <typename... Seed>
+  void seed(Seed&&... value) {
+    engine_.seed(std::forward<Seed>(value)...);
+  }
+  // The engine itself, for whatever the draws do not cover.
   std::mt19937& engine() { return engine_; }
 
  private:
