@@ -51,7 +51,8 @@ class TestInterrupt:
             import _cpp
 
             X, Y = [[0.3], [-0.7], [0.2]], [[0.0], [1.0]]
-            weights = tempfile.mktemp()
+            work = tempfile.TemporaryDirectory()
+            weights = os.path.join(work.name, "weights.json")
             _cpp.Network(2, [5, 2], X, None).save_weights(weights)
 
             def make(optimizer):
@@ -79,7 +80,7 @@ class TestInterrupt:
                     sent.append(time.perf_counter())
                     os.kill(os.getpid(), signal.SIGINT)
                 threading.Thread(target=interrupt).start()
-                lines = tempfile.mktemp()
+                lines = os.path.join(work.name, name + ".lines")
                 try:
                     quietly(lines, lambda: net.train_loop(10**8, Y, 1))
                 except KeyboardInterrupt:
