@@ -603,7 +603,10 @@ class Network:
         Each batch runs forward (with dropout), prints "Epoch e, Batch b, Loss: x" to the process's
         standard output (file descriptor 1, not sys.stdout), back-propagates and lets the optimizer update
         the weights. The last len % batch_size shuffled columns of an epoch are skipped. Training continues
-        from the current weights on every call.
+        from the current weights on every call. Ctrl-C stops it between batches with KeyboardInterrupt,
+        leaving the network as after its last whole batch. Other Python threads run meanwhile (a Python
+        activation takes the interpreter lock for each call); calls on one network from several threads
+        run one after the other.
         
         Args:
             epochs: int; 0 or less trains nothing.

@@ -70,13 +70,13 @@ int traverse_network(PyObject* self, visitproc visit, void* arg) {
   return 0;
 }
 
-// Breaks a cycle the collector found. The network is unreachable by then; should a finaliser bring
-// it back, it has no optimizer and its built-in activation rather than pointers to freed objects.
+// Breaks a cycle the collector found. The network is unreachable by then and no thread can be in
+// one of its calls (a call holds a reference the collector cannot account for); whatever might
+// still reach it finds no optimizer and no activation rather than pointers to freed objects.
 int clear_network(PyObject* self) {
   if (py::detail::is_holder_constructed(self)) {
     auto& n = const_cast<BoundNetwork&>(bound(py::cast<const Network&>(py::handle(self))));
-    n.optimizer = nullptr;
-    n.activation = nullptr;
+    n.drop_borrowed();
     n.optimizer_object = py::none();
     n.activation_object = py::none();
   }
@@ -164,7 +164,10 @@ estimates do not. Two networks are equal when they would write the same two file
 Each batch runs forward (with dropout), prints "Epoch e, Batch b, Loss: x" to the process's
 standard output (file descriptor 1, not sys.stdout), back-propagates and lets the optimizer update
 the weights. The last len % batch_size shuffled columns of an epoch are skipped. Training continues
-from the current weights on every call.
+from the current weights on every call. Ctrl-C stops it between batches with KeyboardInterrupt,
+leaving the network as after its last whole batch. Other Python threads run meanwhile (a Python
+activation takes the interpreter lock for each call); calls on one network from several threads
+run one after the other.
 
 Args:
     epochs: int; 0 or less trains nothing.
@@ -241,7 +244,8 @@ Raises:
       .def_property("dropout_rate", getter<&Network::dropout_rate>(), setter<&Network::dropout_rate>(),
                      "float: the fraction of hidden activations dropped while training; safe to change between runs.")
       .def("__reduce__", [](const py::object& self) -> py::tuple {
-        // The state under the network's lock; the Python objects are built after it is let go.
+        // The state under the network's lock, gathered without the interpreter lock (the weights
+        // text of a large network takes a while); the Python objects are built after it is let go.
         struct State {
           int layer_num;
           std::vector<int> neurons_in_layers;
@@ -251,7 +255,7 @@ Raises:
           std::string weights_dir, weights, hyperparams;
         };
         const BoundNetwork* n = static_cast<const BoundNetwork*>(self.cast<const Network*>());
-        State st = with_object<Access::read>(n, [](const Network& net) {
+        State st = with_object<Access::read, Gil::release>(n, [](const Network& net) {
           return State{net.layer_num, net.neurons_in_layers, net.initial_input, net.dropout_rate, net.function_type,
                        net.weights_dir, net.weights_text(), net.hyperparams_text()};
         });

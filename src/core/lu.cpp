@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/check.hpp"
+#include "core/interrupt.hpp"
 #include "core/vector_clones.hpp"
 
 namespace tarnwick {
@@ -64,7 +65,10 @@ std::pair<DoubleMatrix, DoubleMatrix> LU_decomposition(const DoubleMatrix& A, in
   // acc[j] is the running sum of L(j, m) * U(m, k) over m = 0, 1, ... for the column k at hand:
   // for j <= k it is complete once m reaches j, for j > k once m reaches k.
   std::vector<double> acc(N);
+  // Ctrl-C is seen between columns, each at most about n * n multiply-adds; only local copies
+  // change, so the exception leaves nothing behind.
   for (std::size_t k = 1; k < N; ++k) {
+    poll_interrupt();
     std::fill(acc.begin(), acc.end(), 0.0);
     double* u = &Uc[k * N];
     for (std::size_t m = 0; m < k; ++m) {
@@ -106,12 +110,15 @@ DoubleMatrix matrix_inverse(const DoubleMatrix& L, const DoubleMatrix& U, int n)
   DoubleMatrix X(N, DoubleVector(N, 0.0));
   if (N == 0) return X;
   Y[0][0] = 1.0;  // row 0 of the identity
+  // Ctrl-C is seen between rows, each at most about n * n multiply-adds.
   for (std::size_t j = 1; j < N; ++j) {
+    poll_interrupt();
     double* y = Y[j].data();
     add_rows(y, Y, 0, L[j].data(), j, N);
     for (std::size_t c = 0; c < N; ++c) y[c] = (c == j ? 1.0 : 0.0) - y[c];
   }
   for (std::size_t d = N; d-- > 0;) {
+    poll_interrupt();
     const double r = 1.0 / U[d][d];
     double* x = X[d].data();
     add_rows(x, X, d + 1, U[d].data() + d + 1, N - d - 1, N);

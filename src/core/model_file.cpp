@@ -12,6 +12,7 @@
 
 #include "core/atomic_file.hpp"
 #include "core/file_numbers.hpp"
+#include "core/interrupt.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick::modelfile {
@@ -243,6 +244,7 @@ DoubleMatrix Reader::mat(std::size_t& pos) const {
       return rows;
     } else {
       rows.push_back(vec(i, rows.empty() ? 0 : rows.back().size()));
+      if (rows.size() % 64 == 0) poll_interrupt();
     }
   }
 }

@@ -17,7 +17,7 @@ Layer::Layer(int output_size, int input_size, std::shared_ptr<ActivationFunction
       m_bias(output_size, DoubleVector(1, 0.0)),
       v_bias(output_size, DoubleVector(1, 0.0)) {
   std::normal_distribution<double> he(0.0, std::sqrt(2.0 / input_size));
-  std::mt19937& source = nn::weight_source();
+  nn::Draws source = nn::weight_source();
   DoubleMatrix w(output_size, DoubleVector(input_size, 0.0));
   for (auto& row : w) {
     for (double& x : row) x = he(source);

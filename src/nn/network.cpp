@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "core/check.hpp"
+#include "core/interrupt.hpp"
 #include "core/matrix.hpp"
 #include "nn/random_sources.hpp"
 
@@ -98,6 +99,18 @@ Network::Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix
   }
 }
 
+void Network::drop_borrowed() noexcept {
+  optimizer = nullptr;
+  activation = nullptr;
+  for (Layer& layer : layers) {
+    layer.activation.reset();
+    // The latest pass's nodes: an activation node's backward rule holds the activation too.
+    for (const NodeSlot& slot : node_slots) (layer.*slot.member).reset();
+  }
+  sorted_graph.clear();
+  node_index_map.clear();
+}
+
 std::shared_ptr<Matrix> Network::broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns) {
   const DoubleMatrix& b = bias->matrix;
   DoubleMatrix value(b.size());
@@ -148,7 +161,7 @@ void Network::feedforward(int i, std::shared_ptr<Matrix> input) {
     std::shared_ptr<Matrix> output = L.act_node;
     if (dropout_rate > 0) {
       // Inverted dropout: keep each unit with probability 1 - rate and scale the kept ones up.
-      std::mt19937& source = nn::dropout_source();
+      nn::Draws source = nn::dropout_source();
       DoubleMatrix mask = zeros(n, c);
       for (auto& row : mask) {
         for (double& x : row) x = dropout_rate <= std::generate_canonical<double, 64>(source) ? 1.0 : 0.0;
@@ -179,7 +192,7 @@ double Network::total_loss(const DoubleMatrix& predictions,
   return sum / double(Y.size());
 }
 
-void Network::_build_node_index_map() {
+std::map<std::pair<int, std::string>, int> Network::_node_index_map(const std::vector<ElementPtr>& order) const {
   std::unordered_map<const Element*, std::pair<int, std::string_view>> labelled;
   for (std::size_t i = 0; i < layers.size(); ++i) {
     for (const NodeSlot& slot : node_slots) {
@@ -188,11 +201,12 @@ void Network::_build_node_index_map() {
       if (const auto& node = layers[i].*slot.member) labelled[node.get()] = {int(i), slot.label};
     }
   }
-  node_index_map.clear();
-  for (std::size_t p = 0; p < sorted_graph.size(); ++p) {
-    const auto it = labelled.find(sorted_graph[p].get());
-    if (it != labelled.end()) node_index_map[{it->second.first, std::string(it->second.second)}] = int(p);
+  std::map<std::pair<int, std::string>, int> index;
+  for (std::size_t p = 0; p < order.size(); ++p) {
+    const auto it = labelled.find(order[p].get());
+    if (it != labelled.end()) index[{it->second.first, std::string(it->second.second)}] = int(p);
   }
+  return index;
 }
 
 void Network::_update_sorted_graph() {
@@ -219,8 +233,12 @@ void Network::backward(const DoubleMatrix& labels) {
   std::vector<bool> shape(layers.size());
   for (std::size_t i = 0; i < layers.size(); ++i) shape[i] = bool(layers[i].mask_node);
   if (sorted_graph.empty() || shape != sorted_shape_) {
-    sorted_graph = last.z_node->topo_sort();
-    _build_node_index_map();
+    // The order, its index and its shape change together or not at all: a failure halfway (out of
+    // memory) must not leave an order that the next step would reuse.
+    std::vector<ElementPtr> order = last.z_node->topo_sort();
+    auto index = _node_index_map(order);
+    sorted_graph = std::move(order);
+    node_index_map = std::move(index);
     sorted_shape_ = std::move(shape);
   } else {
     _update_sorted_graph();
@@ -274,10 +292,14 @@ void Network::_train(const char* fn, int epochs, const DoubleMatrix& train_label
   };
   const std::size_t B = N / std::size_t(batch_size);
   std::vector<std::size_t> idx(N);
+  // Ctrl-C is seen between batches only: an interrupted training leaves the network as after its
+  // last whole batch, whose weights, biases and moments all changed together.
   for (int e = 0; e < epochs; ++e) {
+    poll_interrupt();
     std::iota(idx.begin(), idx.end(), std::size_t(0));
     std::shuffle(idx.begin(), idx.end(), nn::shuffle_source());
     for (std::size_t b = 0; b < B; ++b) {
+      if (b > 0) poll_interrupt();
       DoubleMatrix Xb = zeros(initial_input.size(), std::size_t(batch_size));
       DoubleMatrix Yb = zeros(classes, std::size_t(batch_size));
       for (std::size_t c = 0; c < std::size_t(batch_size); ++c) {
@@ -298,7 +320,12 @@ void Network::_train(const char* fn, int epochs, const DoubleMatrix& train_label
         weight_grads.push_back(std::move(layer.weights->gradient));
         bias_grads.push_back(std::move(layer.bias->gradient));
       }
-      optimizer->update(layers, weight_grads, bias_grads);
+      {
+        // An optimizer shared by networks training in several threads changes under its own lock,
+        // taken after the network's (which the caller holds) and never before it.
+        std::unique_lock<ObjectLock> own(optimizer->object_lock);
+        optimizer->update(layers, weight_grads, bias_grads);
+      }
       for (std::size_t i = 0; i < layers.size(); ++i) {
         layers[i].weights->gradient = std::move(weight_grads[i]);
         layers[i].bias->gradient = std::move(bias_grads[i]);
@@ -324,24 +351,47 @@ double Network::test_accuracy(const DoubleMatrix& x_test, const DoubleMatrix& y_
   return double(correct) / double(K) * 100.0;
 }
 
+// feedforward's arithmetic without dropout (the same product calls, sums and activation calls in
+// the same order, so the same bits) on plain blocks: no graph nodes and no gradients, a third of
+// the memory, and nothing in the network changes, so Ctrl-C can stop it between any two rows.
+DoubleMatrix Network::_probabilities(const char* fn, const DoubleMatrix& x) const {
+  DenseMatrix a;
+  std::vector<double> w;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    poll_interrupt();
+    const Layer& L = layers[i];
+    DenseMatrix z;
+    if (i == 0) {
+      z = dense_product(L.weights->matrix, x);
+    } else {
+      const DoubleMatrix& W = L.weights->matrix;
+      w.resize(W.size() * W[0].size());
+      for (std::size_t r = 0; r < W.size(); ++r) std::copy(W[r].begin(), W[r].end(), w.begin() + r * W[0].size());
+      z = dense_product(Block{w.data(), W.size(), W[0].size()}, Block{a.data.get(), a.rows, a.cols});
+    }
+    const bool hidden = i + 1 < layers.size();
+    if (hidden && !L.activation) check::fail(fn, "the network's activation was freed");
+    for (std::size_t r = 0; r < z.rows; ++r) {
+      poll_interrupt();
+      double* row = z.data.get() + r * z.cols;
+      const double b = L.bias->matrix[r][0];
+      for (std::size_t j = 0; j < z.cols; ++j) row[j] = row[j] + b;
+      if (hidden) {
+        ActivationFunction& f = *L.activation;
+        for (std::size_t j = 0; j < z.cols; ++j) row[j] = f.forward(row[j]);
+      }
+    }
+    a = std::move(z);
+  }
+  return Layer::softmax(rows_of(Block{a.data.get(), a.rows, a.cols}));
+}
+
 std::vector<int> Network::predict(const DoubleMatrix& x_test) {
   constexpr const char* fn = "Network.predict";
+  // A Python activation must not change the weights while they are read.
   Exclusive exclusive(*this, fn);
   _check_batch(fn, x_test);
-  {
-    // Evaluation never drops units; the caller's rate is back in place even if the pass fails.
-    struct Restore {
-      double& rate;
-      double saved;
-      ~Restore() { rate = saved; }
-    } restore{dropout_rate, dropout_rate};
-    dropout_rate = 0;
-    feedforward(0, std::make_shared<Matrix>(x_test));
-  }
-  // The evaluation graph has another shape than the training graph: the next backward sorts anew.
-  sorted_graph.clear();
-  node_index_map.clear();
-  const DoubleMatrix& O = layers.back().a_node->matrix;
+  const DoubleMatrix O = _probabilities(fn, x_test);
   std::vector<int> classes(O[0].size());
   for (std::size_t i = 0; i < classes.size(); ++i) classes[i] = argmax_column(O, i);
   return classes;

@@ -37,14 +37,21 @@ class Network {
   virtual ~Network() = default;
 
   // Shuffled epochs over the columns of initial_input in full batches, one progress line per batch
-  // on the process's standard output. Every argument is checked before anything changes.
+  // on the process's standard output. Every argument is checked before anything changes; an
+  // interrupt (poll_interrupt) stops it between batches, leaving the network as after the last.
   void train_loop(int epochs, const DoubleMatrix& train_labels, int batch_size);
   // Trains exactly as train_loop (same arithmetic, same random draws) but prints nothing: the loss
   // of every batch comes back instead, in training order.
   std::vector<double> train_epochs_quiet(int epochs, const DoubleMatrix& train_labels, int batch_size);
   // Percentage of columns whose most probable class (lowest index on ties) is y_test's, without dropout.
+  // Evaluation changes nothing in the network, so an interrupt may stop it anywhere between rows.
   double test_accuracy(const DoubleMatrix& x_test, const DoubleMatrix& y_test);
   std::vector<int> predict(const DoubleMatrix& x_test);
+
+  // Forgets the borrowed optimizer and activation, whose owner is about to free them: afterwards
+  // the network has no optimizer and no activation (a pass through a hidden layer raises
+  // std::invalid_argument) and no pointer to either survives in its layers or graph.
+  void drop_borrowed() noexcept;
 
   // Path: the given one, else weights_dir, else "weights.json". Loads are all-or-nothing.
   void save_weights(const std::filesystem::path& path) const;
@@ -82,13 +89,15 @@ class Network {
   std::map<std::pair<int, std::string>, int> node_index_map;
 
  private:
-  void _build_node_index_map();
+  // The position in order of every node a layer slot holds, keyed by layer and slot label.
+  std::map<std::pair<int, std::string>, int> _node_index_map(const std::vector<ElementPtr>& order) const;
   void _update_sorted_graph();
   void _check_batch(const char* fn, const DoubleMatrix& x) const;
   // The training run of train_loop and train_epochs_quiet; on_batch(epoch, batch, loss) runs after
   // each batch's forward pass, before its backward pass.
   void _train(const char* fn, int epochs, const DoubleMatrix& train_labels, int batch_size,
               const std::function<void(int, std::size_t, double)>& on_batch);
+  DoubleMatrix _probabilities(const char* fn, const DoubleMatrix& x) const;
   std::filesystem::path _weights_path(const std::filesystem::path& path) const;
   void _read_weights(const char* fn, const modelfile::Reader& in);
   void _read_hyperparams(const char* fn, const modelfile::Reader& in);

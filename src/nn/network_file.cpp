@@ -2,6 +2,8 @@
 //   weights:     [{"parameters":[[...],...],"bias":[[...],...]},...]  one object per layer
 //   hyperparams: {"layer_num":2,"neurons_in_layers":[4,3],"dropout_rate":0.5,
 //                 "learning_rate":0.001,"optimizer":"Adam"}  (the last two only with an optimizer)
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -90,7 +92,13 @@ std::string Network::hyperparams_text() const {
   }
   out.raw("],\"dropout_rate\":").number(dropout_rate);
   if (optimizer) {
-    out.raw(",\"learning_rate\":").number(optimizer->learning_rate);
+    // Another network sharing the optimizer may be loading a learning rate into it meanwhile.
+    double learning_rate;
+    {
+      std::shared_lock<ObjectLock> shared(optimizer->object_lock);
+      learning_rate = optimizer->learning_rate;
+    }
+    out.raw(",\"learning_rate\":").number(learning_rate);
     out.raw(",\"optimizer\":\"").raw(dynamic_cast<const Adam*>(optimizer) ? "Adam" : "SGD").raw("\"");
   }
   out.raw("}");
@@ -115,14 +123,18 @@ void Network::_read_hyperparams(const char* fn, const modelfile::Reader& in) {
   Exclusive exclusive(*this, fn);
   std::size_t p = in.after("\"dropout_rate\":");
   const double rate = in.number(p);
-  double learning_rate = optimizer ? optimizer->learning_rate : 0.0;
   constexpr std::string_view lr_key = "\"learning_rate\":";
-  if (optimizer && in.text().find(lr_key) != std::string::npos) {
+  const bool has_rate = optimizer && in.text().find(lr_key) != std::string::npos;
+  double learning_rate = 0.0;
+  if (has_rate) {
     std::size_t q = in.after(lr_key);
     learning_rate = in.number(q);
   }
+  // Under the optimizer's lock, taken after the network's as training takes it.
+  std::unique_lock<ObjectLock> own;
+  if (has_rate) own = std::unique_lock<ObjectLock>(optimizer->object_lock);
   dropout_rate = rate;
-  if (optimizer) optimizer->learning_rate = learning_rate;
+  if (has_rate) optimizer->learning_rate = learning_rate;
 }
 
 }  // namespace tarnwick

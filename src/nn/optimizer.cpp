@@ -1,5 +1,6 @@
 #include "nn/optimizer.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -48,48 +49,75 @@ TARNWICK_VECTOR_CLONES void adam_parameters(double* __restrict param, const doub
   for (std::size_t j = 0; j < n; ++j) param[j] = param[j] - ((m[j] * c1) / (root[j] + epsilon)) * learning_rate;
 }
 
-// One moment pair and its parameter; the stored moments stay uncorrected.
-void adam_step(DoubleMatrix& m, DoubleMatrix& v, DoubleMatrix& param, const DoubleMatrix& g, double c1, double c2,
-               double learning_rate) {
+// The row length of a moment pair, its parameter and gradient, which must all share the moments' shape.
+std::size_t adam_columns(const DoubleMatrix& m, const DoubleMatrix& v, const DoubleMatrix& param,
+                         const DoubleMatrix& g) {
   constexpr const char* fn = "Adam.update";
   const std::size_t cols = check::nonempty_rectangular(fn, "the moments", m);
   check::same_shape_prefix(fn, m, v, m.size(), cols);
   check::same_shape_prefix(fn, m, param, m.size(), cols);
   check::same_shape_prefix(fn, m, g, m.size(), cols);
-  std::vector<double> v_hat(cols), root(cols);
+  return cols;
+}
+
+// One moment pair and its parameter, checked by adam_columns; v_hat and root hold at least a row
+// each. The stored moments stay uncorrected.
+void adam_step(DoubleMatrix& m, DoubleMatrix& v, DoubleMatrix& param, const DoubleMatrix& g, double c1, double c2,
+               double learning_rate, double* v_hat, double* root) {
+  const std::size_t cols = m[0].size();
   for (std::size_t i = 0; i < m.size(); ++i) {
-    adam_moments(m[i].data(), v[i].data(), g[i].data(), cols, c2, v_hat.data());
-    half_powers(v_hat.data(), root.data(), cols);
-    adam_parameters(param[i].data(), m[i].data(), root.data(), cols, c1, learning_rate);
+    adam_moments(m[i].data(), v[i].data(), g[i].data(), cols, c2, v_hat);
+    half_powers(v_hat, root, cols);
+    adam_parameters(param[i].data(), m[i].data(), root, cols, c1, learning_rate);
   }
 }
 
 }  // namespace
 
+// Every layer's new values first, then all of them at once: a failure leaves every layer as it was.
 void SGD::update(std::vector<Layer>& layers, const std::vector<DoubleMatrix>& weight_grads,
                  const std::vector<DoubleMatrix>& bias_grads) {
   check_counts("SGD.update", layers, weight_grads, bias_grads);
+  std::vector<DoubleMatrix> weights, biases;
+  weights.reserve(layers.size());
+  biases.reserve(layers.size());
   for (std::size_t i = 0; i < layers.size(); ++i) {
-    Layer& layer = layers[i];
-    layer.weights->matrix =
-        matrix_addition_and_sub(layer.weights->matrix, scalar_multiply_matrix(weight_grads[i], learning_rate), "sub");
-    layer.bias->matrix =
-        matrix_addition_and_sub(layer.bias->matrix, scalar_multiply_matrix(bias_grads[i], learning_rate), "sub");
+    const Layer& layer = layers[i];
+    weights.push_back(
+        matrix_addition_and_sub(layer.weights->matrix, scalar_multiply_matrix(weight_grads[i], learning_rate), "sub"));
+    biases.push_back(
+        matrix_addition_and_sub(layer.bias->matrix, scalar_multiply_matrix(bias_grads[i], learning_rate), "sub"));
+  }
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    layers[i].weights->matrix = std::move(weights[i]);
+    layers[i].bias->matrix = std::move(biases[i]);
   }
 }
 
 void Adam::update(std::vector<Layer>& layers, const std::vector<DoubleMatrix>& weight_grads,
                   const std::vector<DoubleMatrix>& bias_grads) {
   check_counts("Adam.update", layers, weight_grads, bias_grads);
-  ++time_step;
-  const double t = time_step;
+  // Every check and allocation comes before the first change, after which nothing can fail: the
+  // step happens whole or not at all.
+  std::size_t widest = 0;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    Layer& layer = layers[i];
+    widest = std::max(widest, adam_columns(layer.m_weights, layer.v_weights, layer.weights->matrix, weight_grads[i]));
+    widest = std::max(widest, adam_columns(layer.m_bias, layer.v_bias, layer.bias->matrix, bias_grads[i]));
+  }
+  std::vector<double> v_hat(widest), root(widest);
+  const int step = time_step + 1;
+  const double t = step;
   const double c1 = 1.0 / (1.0 - std::pow(beta1, t));
   const double c2 = 1.0 / (1.0 - std::pow(beta2, t));
   for (std::size_t i = 0; i < layers.size(); ++i) {
     Layer& layer = layers[i];
-    adam_step(layer.m_weights, layer.v_weights, layer.weights->matrix, weight_grads[i], c1, c2, learning_rate);
-    adam_step(layer.m_bias, layer.v_bias, layer.bias->matrix, bias_grads[i], c1, c2, learning_rate);
+    adam_step(layer.m_weights, layer.v_weights, layer.weights->matrix, weight_grads[i], c1, c2, learning_rate,
+              v_hat.data(), root.data());
+    adam_step(layer.m_bias, layer.v_bias, layer.bias->matrix, bias_grads[i], c1, c2, learning_rate, v_hat.data(),
+              root.data());
   }
+  time_step = step;
 }
 
 }  // namespace tarnwick

@@ -9,29 +9,35 @@ std::mt19937 seeded() {
   return std::mt19937(device());
 }
 
+struct Source {
+  std::mt19937 engine = seeded();
+  std::mutex mutex;
+};
+
 }  // namespace
 
-// Function-local statics: the one-time creation is guarded by the language.
-std::mt19937& weight_source() {
-  static std::mt19937 source = seeded();
-  return source;
+// Function-local statics: the one-time creation is guarded by the language, every later draw by
+// the source's own mutex.
+Draws weight_source() {
+  static Source source;
+  return Draws(source.engine, source.mutex);
 }
 
-std::mt19937& dropout_source() {
-  static std::mt19937 source = seeded();
-  return source;
+Draws dropout_source() {
+  static Source source;
+  return Draws(source.engine, source.mutex);
 }
 
-std::mt19937& shuffle_source() {
-  static std::mt19937 source = seeded();
-  return source;
+Draws shuffle_source() {
+  static Source source;
+  return Draws(source.engine, source.mutex);
 }
 
 namespace {
 
 // The seed's two halves and the source's index go through a seed sequence, which spreads them over
 // the whole generator state: neighbouring seeds or indices give unrelated streams.
-void reseed(std::mt19937& source, std::uint64_t seed, std::uint32_t index) {
+void reseed(Draws source, std::uint64_t seed, std::uint32_t index) {
   std::seed_seq sequence{std::uint32_t(seed & 0xffffffffu), std::uint32_t(seed >> 32), index};
   source.seed(sequence);
 }
