@@ -200,7 +200,8 @@ Raises:
     ValueError: X is empty, a row is shorter than the first, or y has fewer labels than rows.
 )doc")
       .def("predict_one", [](GaussianNaiveBayes* self, const DoubleVector& x) {
-        return predict_then_add(self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.predict_one(x, missing); });
+        return predict_then_add<py::str>(
+            self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.predict_one(x, missing); });
       }, R"doc(The label of highest score for one sample.
 
 Args (positional only):
@@ -210,7 +211,8 @@ Returns:
     str ('' for an unfitted model).
 )doc")
       .def("predict", [](GaussianNaiveBayes* self, const DoubleMatrix& X) {
-        return predict_then_add(self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.predict(X, missing); });
+        return predict_then_add<py::typing::List<py::str>>(
+            self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.predict(X, missing); });
       }, R"doc(The label of every row, as predict_one.
 
 Args (positional only):
@@ -220,7 +222,8 @@ Returns:
     list of str, one per row.
 )doc")
       .def("accuracy", [](GaussianNaiveBayes* self, const DoubleMatrix& X, const std::vector<std::string>& y) {
-        return predict_then_add(self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.accuracy(X, y, missing); });
+        return predict_then_add<py::float_>(
+            self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.accuracy(X, y, missing); });
       }, R"doc(Percentage of rows predicted as labelled.
 
 Args (positional only):

@@ -34,7 +34,8 @@ Raises:
     ValueError: fewer labels than texts, or a negative vocab_size; nothing changes.
 )doc")
       .def("predict_one", [](Model* self, const std::string& text) {
-        return predict_then_add(self, [&](const Model& m, auto& missing) { return m.predict_one(text, missing); });
+        return predict_then_add<py::str>(
+            self, [&](const Model& m, auto& missing) { return m.predict_one(text, missing); });
       }, R"doc(The class of highest score for one text (ties: the smaller label).
 
 Args (positional only):
@@ -44,7 +45,8 @@ Returns:
     str ('' when there is no class or no score above -inf).
 )doc")
       .def("predict", [](Model* self, const std::vector<std::string>& texts) {
-        return predict_then_add(self, [&](const Model& m, auto& missing) { return m.predict(texts, missing); });
+        return predict_then_add<py::typing::List<py::str>>(
+            self, [&](const Model& m, auto& missing) { return m.predict(texts, missing); });
       }, R"doc(The class of every text, as predict_one.
 
 Args (positional only):
@@ -54,7 +56,8 @@ Returns:
     list of str, one per text.
 )doc")
       .def("accuracy", [](Model* self, const std::vector<std::string>& texts, const std::vector<std::string>& labels) {
-        return predict_then_add(self, [&](const Model& m, auto& missing) { return m.accuracy(texts, labels, missing); });
+        return predict_then_add<py::float_>(
+            self, [&](const Model& m, auto& missing) { return m.accuracy(texts, labels, missing); });
       }, R"doc(Percentage of texts predicted as labelled.
 
 Args (positional only):

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <locale.h>
-#include <sstream>
 #include <stdexcept>
 
 #include "core/atomic_file.hpp"
@@ -120,9 +119,18 @@ Reader Reader::from_file(std::string context, const std::filesystem::path& path)
   if (!file || std::filesystem::is_directory(path, ec)) {
     throw std::out_of_range(context + ": cannot open '" + path.string() + "'");
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  return Reader(context + " of '" + path.string() + "'", std::move(content).str());
+  // Read by hand rather than through a string stream, which ends the text quietly where it fails
+  // to grow: a short memory must raise (MemoryError), not give a truncated file.
+  std::string text;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec) text.reserve(std::size_t(size));
+  char chunk[1 << 16];
+  while (file) {
+    file.read(chunk, sizeof chunk);
+    text.append(chunk, std::size_t(file.gcount()));
+  }
+  if (file.bad()) throw std::out_of_range(context + ": cannot read '" + path.string() + "'");
+  return Reader(context + " of '" + path.string() + "'", std::move(text));
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {
