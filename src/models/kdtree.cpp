@@ -27,6 +27,9 @@ long long coordinate_order(double v) {
 
 std::string count_text(std::size_t n) { return std::to_string(n); }
 
+constexpr std::size_t kTypicalSearch = 64;      // points measured, for the poll budget
+constexpr std::size_t kLargeSubtree = 1 << 12;  // points below a split worth a poll before crossing
+
 }  // namespace
 
 KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std::string> y) {
@@ -103,13 +106,15 @@ void KDTree::construct(std::vector<int>& order, std::vector<std::pair<long long,
   construct(order, keyed, flat, mid + 1, hi, next, budget);
 }
 
-void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap,
-                    std::size_t& work) const {
+template <bool Large>
+void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const {
+  if constexpr (Large) {
+    if (hi - lo < kLargeSubtree) return search<false>(lo, hi, query, axis, heap);
+  }
   if (lo >= hi) return;
   const std::size_t mid = lo + (hi - lo - 1) / 2;
   const double* point = points_.data() + mid * stride_;
   const std::size_t length = lengths_.empty() ? stride_ : std::size_t(lengths_[mid]);
-  work += length + 1;
   double sum = 0.0;
   for (std::size_t j = 0; j < length; ++j) {
     const double d = point[j] - query[j];
@@ -124,15 +129,20 @@ void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axi
   const int next = (axis + 1) % dimension_;
   const bool right_is_near = query[axis] > split;
   if (right_is_near) {
-    search(mid + 1, hi, query, next, heap, work);
+    search<Large>(mid + 1, hi, query, next, heap);
   } else {
-    search(lo, mid, query, next, heap, work);
+    search<Large>(lo, mid, query, next, heap);
   }
   if (heap.top().dist > std::fabs(query[axis] - split)) {
+    // Crossing a split near the root is rare, but it is how one search comes to visit much of the
+    // tree (points of many components, a query far from all of them): the one place where a
+    // single query can run long enough to need a poll of its own. Below the large subtrees the
+    // search runs without the test.
+    if constexpr (Large) poll_interrupt();
     if (right_is_near) {
-      search(lo, mid, query, next, heap, work);
+      search<Large>(lo, mid, query, next, heap);
     } else {
-      search(mid + 1, hi, query, next, heap, work);
+      search<Large>(mid + 1, hi, query, next, heap);
     }
   }
 }
@@ -151,8 +161,7 @@ std::string KDTree::predict_one(const DoubleVector& query, int k) const {
   }
   if (index_.empty()) return std::string();
   nearest::BoundedHeap heap(k, index_.size());
-  std::size_t work = 0;
-  search(0, index_.size(), query.data(), 0, heap, work);
+  search<true>(0, index_.size(), query.data(), 0, heap);
   std::vector<int> scratch;
   return ranks_.vote(heap.items(), scratch);
 }
@@ -172,10 +181,10 @@ std::vector<std::string> KDTree::predict(const DoubleMatrix& x_test, int k) cons
   PollBudget budget;
   for (std::size_t i = 0; i < x_test.size(); ++i) {
     heap.clear();
-    std::size_t work = 0;
-    search(0, index_.size(), x_test[i].data(), 0, heap, work);
+    search<true>(0, index_.size(), x_test[i].data(), 0, heap);
     labels[i] = ranks_.vote(heap.items(), scratch);
-    budget.spend(work);
+    // A typical search measures a few dozen points; long ones poll as they cross large subtrees.
+    budget.spend(kTypicalSearch * (stride_ + 1));
   }
   return labels;
 }

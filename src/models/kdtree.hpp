@@ -51,9 +51,9 @@ class KDTree {
   // Arranges order[lo, hi) into the subtree over those points.
   void construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
                  const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis, PollBudget& budget) const;
-  // Adds to work the components it compares, what the caller's poll budget is charged.
-  void search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap,
-              std::size_t& work) const;
+  // Large: the subtree may hold many points, so crossing its split polls for an interrupt.
+  template <bool Large>
+  void search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const;
 
   std::vector<std::string> y_train_;
   DoubleMatrix x_train_;
