@@ -3,6 +3,7 @@
 #include "bindings/convert.hpp"
 
 #include "bindings/guard.hpp"
+#include "bindings/missing_entries.hpp"
 #include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 #include "models/gaussian_nb.hpp"
@@ -198,7 +199,10 @@ Args (positional only):
 Raises:
     ValueError: X is empty, a row is shorter than the first, or y has fewer labels than rows.
 )doc")
-      .def("predict_one", writes<&GaussianNaiveBayes::predict_one, Gil::release>(), R"doc(The label of highest score for one sample.
+      .def("predict_one", [](GaussianNaiveBayes* self, const DoubleVector& x) {
+        return predict_then_add<py::str>(
+            self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.predict_one(x, missing); });
+      }, R"doc(The label of highest score for one sample.
 
 Args (positional only):
     x: list of floats (the training rows' length; missing statistics count as 0).
@@ -206,7 +210,10 @@ Args (positional only):
 Returns:
     str ('' for an unfitted model).
 )doc")
-      .def("predict", writes<&GaussianNaiveBayes::predict, Gil::release>(), R"doc(The label of every row, as predict_one.
+      .def("predict", [](GaussianNaiveBayes* self, const DoubleMatrix& X) {
+        return predict_then_add<py::typing::List<py::str>>(
+            self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.predict(X, missing); });
+      }, R"doc(The label of every row, as predict_one.
 
 Args (positional only):
     X: (n_queries, n_features) list of rows.
@@ -214,7 +221,10 @@ Args (positional only):
 Returns:
     list of str, one per row.
 )doc")
-      .def("accuracy", writes<&GaussianNaiveBayes::accuracy, Gil::release>(), R"doc(Percentage of rows predicted as labelled.
+      .def("accuracy", [](GaussianNaiveBayes* self, const DoubleMatrix& X, const std::vector<std::string>& y) {
+        return predict_then_add<py::float_>(
+            self, [&](const GaussianNaiveBayes& m, auto& missing) { return m.accuracy(X, y, missing); });
+      }, R"doc(Percentage of rows predicted as labelled.
 
 Args (positional only):
     X: (n_queries, n_features) list of rows.

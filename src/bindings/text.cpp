@@ -4,6 +4,7 @@
 #include "bindings/convert.hpp"
 
 #include "bindings/guard.hpp"
+#include "bindings/missing_entries.hpp"
 #include "bindings/python_objects.hpp"
 #include "bindings/register.hpp"
 #include "models/bernoulli_nb.hpp"
@@ -32,7 +33,10 @@ Args (positional only):
 Raises:
     ValueError: fewer labels than texts, or a negative vocab_size; nothing changes.
 )doc")
-      .def("predict_one", writes<&Model::predict_one, Gil::release, Model>(), R"doc(The class of highest score for one text (ties: the smaller label).
+      .def("predict_one", [](Model* self, const std::string& text) {
+        return predict_then_add<py::str>(
+            self, [&](const Model& m, auto& missing) { return m.predict_one(text, missing); });
+      }, R"doc(The class of highest score for one text (ties: the smaller label).
 
 Args (positional only):
     text: str.
@@ -40,7 +44,10 @@ Args (positional only):
 Returns:
     str ('' when there is no class or no score above -inf).
 )doc")
-      .def("predict", writes<&Model::predict, Gil::release, Model>(), R"doc(The class of every text, as predict_one.
+      .def("predict", [](Model* self, const std::vector<std::string>& texts) {
+        return predict_then_add<py::typing::List<py::str>>(
+            self, [&](const Model& m, auto& missing) { return m.predict(texts, missing); });
+      }, R"doc(The class of every text, as predict_one.
 
 Args (positional only):
     texts: list of str.
@@ -48,7 +55,10 @@ Args (positional only):
 Returns:
     list of str, one per text.
 )doc")
-      .def("accuracy", writes<&Model::accuracy, Gil::release, Model>(), R"doc(Percentage of texts predicted as labelled.
+      .def("accuracy", [](Model* self, const std::vector<std::string>& texts, const std::vector<std::string>& labels) {
+        return predict_then_add<py::float_>(
+            self, [&](const Model& m, auto& missing) { return m.accuracy(texts, labels, missing); });
+      }, R"doc(Percentage of texts predicted as labelled.
 
 Args (positional only):
     texts: list of str.

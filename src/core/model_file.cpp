@@ -143,7 +143,10 @@ Reader Reader::from_file(std::string context, const std::filesystem::path& path)
   if (!file || std::filesystem::is_directory(path, ec)) {
     throw std::out_of_range(context + ": cannot open '" + path.string() + "'");
   }
-  return Reader(context + " of '" + path.string() + "'", read_all(file, path));
+  // Growing the text raises on a short memory (MemoryError) rather than ending it early.
+  std::string text = read_all(file, path);
+  if (file.bad()) throw std::out_of_range(context + ": cannot read '" + path.string() + "'");
+  return Reader(context + " of '" + path.string() + "'", std::move(text));
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {

@@ -13,15 +13,18 @@ std::vector<std::int64_t> BernoulliNaiveBayes::phi_denominators(const ColumnTota
   return denominators;
 }
 
-void BernoulliNaiveBayes::build_tables(const std::vector<double>& p, std::size_t classes) {
-  terms_.resize(2 * p.size());
+void BernoulliNaiveBayes::build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const {
+  std::vector<double>& terms = s.terms;
+  terms.resize(2 * p.size());
+  PollBudget budget;
   for (std::size_t i = 0; i < p.size(); ++i) {
+    budget.spend(4);
     const double q = p[i];
     const std::size_t j = i / classes, c = i % classes;
     // The scoring expression itself at x = 0 and x = 1, so that the terms, the not-a-numbers of
     // bad probabilities and the -inf of p = 0 or 1 included, are those a prediction would form.
-    terms_[(2 * j) * classes + c] = std::log(std::pow(1 - q, 1.0 - 0.0) * std::pow(q, 0.0));
-    terms_[(2 * j + 1) * classes + c] = std::log(std::pow(1 - q, 1.0 - 1.0) * std::pow(q, 1.0));
+    terms[(2 * j) * classes + c] = std::log(std::pow(1 - q, 1.0 - 0.0) * std::pow(q, 0.0));
+    terms[(2 * j + 1) * classes + c] = std::log(std::pow(1 - q, 1.0 - 1.0) * std::pow(q, 1.0));
   }
 }
 
@@ -42,21 +45,23 @@ void add_block(const double* terms, const std::vector<int>& x, std::size_t class
 
 }  // namespace
 
-void BernoulliNaiveBayes::add_terms(const std::vector<int>& x, std::vector<double>& scores) const {
+void BernoulliNaiveBayes::add_terms(const Scoring& scoring, const std::vector<int>& x,
+                                    std::vector<double>& scores) const {
+  const std::vector<double>& terms = scoring.terms;
   // Every column adds a term, present or not.
   const std::size_t classes = scores.size();
   double* s = scores.data();
   std::size_t c = 0;
-  for (; classes - c >= 8; c += 8) add_block<8>(terms_.data(), x, classes, c, s);
+  for (; classes - c >= 8; c += 8) add_block<8>(terms.data(), x, classes, c, s);
   if (classes - c >= 4) {
-    add_block<4>(terms_.data(), x, classes, c, s);
+    add_block<4>(terms.data(), x, classes, c, s);
     c += 4;
   }
   if (classes - c >= 2) {
-    add_block<2>(terms_.data(), x, classes, c, s);
+    add_block<2>(terms.data(), x, classes, c, s);
     c += 2;
   }
-  if (classes - c == 1) add_block<1>(terms_.data(), x, classes, c, s);
+  if (classes - c == 1) add_block<1>(terms.data(), x, classes, c, s);
 }
 
 }  // namespace tarnwick

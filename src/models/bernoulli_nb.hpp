@@ -18,11 +18,10 @@ class BernoulliNaiveBayes : public TextNaiveBayes {
 
  private:
   std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const override;
-  void build_tables(const std::vector<double>& p, std::size_t classes) override;
-  void add_terms(const std::vector<int>& x, std::vector<double>& scores) const override;
-
-  // The column terms for an absent and a present word, [(2 * column + present) * classes + class].
-  std::vector<double> terms_;
+  // s.terms: the column terms for an absent and a present word, [(2 * column + present) * classes
+  // + class].
+  void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const override;
+  void add_terms(const Scoring& s, const std::vector<int>& x, std::vector<double>& scores) const override;
 };
 
 }  // namespace tarnwick

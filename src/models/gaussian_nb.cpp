@@ -1,12 +1,16 @@
 #include "models/gaussian_nb.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "core/check.hpp"
 #include "core/model_file.hpp"
+#include "core/poll_budget.hpp"
 
 namespace tarnwick {
 
@@ -33,7 +37,8 @@ void GaussianNaiveBayes::fit(const DoubleMatrix& x, const std::vector<std::strin
                           " components, fewer than the " + std::to_string(features) + " of the first row");
     }
   }
-  n_ = check::count32(fn, y.size(), "y");
+  const int n = check::count32(fn, y.size(), "y");
+  PollBudget budget;
 
   // Classes by first appearance: one hash look-up per label gives the counts, the new class
   // numbers and each row's sums, in place of an ordered-map search per label and per use.
@@ -49,23 +54,20 @@ void GaussianNaiveBayes::fit(const DoubleMatrix& x, const std::vector<std::strin
     }
     ++count_of[it->second];
     if (i < x.size()) row_class[i] = it->second;
+    budget.spend(1);
   }
-  class_ratio_.clear();
-  for (std::size_t c = 0; c < label_of.size(); ++c) class_ratio_.emplace(*label_of[c], count_of[c]);
+  const std::size_t classes = label_of.size();
+  std::map<std::string, int> ratio;
+  for (std::size_t c = 0; c < classes; ++c) ratio.emplace(*label_of[c], count_of[c]);
+  // New classes are numbered from 0 in order of appearance; known ones keep their numbers.
+  std::map<std::string, int> numbering_added;
   int counter = 0;
   for (const std::string* label : label_of) {
-    if (class_numbering_.try_emplace(*label, counter).second) ++counter;
+    if (!class_numbering_.contains(*label)) numbering_added.emplace(*label, counter++);
   }
-  calculate_moments(x, row_class, label_of, count_of, features);
-  prepared_ = false;
-}
 
-void GaussianNaiveBayes::calculate_moments(const DoubleMatrix& x, const std::vector<std::size_t>& row_class,
-                                           const std::vector<const std::string*>& label_of,
-                                           const std::vector<int>& count_of, std::size_t features) {
   // Each class and feature has its own two sums, and each receives its terms in row order, divided
   // by the class count before they are added.
-  const std::size_t classes = label_of.size();
   std::vector<double> sums(classes * features, 0.0), squares(classes * features, 0.0);
   std::vector<bool> has_rows(classes, false);
   for (std::size_t i = 0; i < x.size(); ++i) {
@@ -79,60 +81,103 @@ void GaussianNaiveBayes::calculate_moments(const DoubleMatrix& x, const std::vec
       s[j] += row[j] / count;
       q[j] += row[j] * row[j] / count;
     }
+    budget.spend(features + 1);
   }
+
+  // The statistics go in where the tables hold an entry already, or into new entries made here,
+  // so that putting them into the model below cannot fail half-way. A label past the last row has
+  // a count but no statistics.
+  std::map<LabelIndex, double> mean_added, variance_added;
+  std::vector<double*> mean_at, variance_at;
+  std::vector<double> mean_value, variance_value;
+  mean_at.reserve(classes * features);
+  variance_at.reserve(classes * features);
+  mean_value.reserve(classes * features);
+  variance_value.reserve(classes * features);
   for (std::size_t c = 0; c < classes; ++c) {
-    if (!has_rows[c]) continue;  // a label past the last row has a count but no statistics
+    if (!has_rows[c]) continue;
     for (std::size_t j = 0; j < features; ++j) {
       const LabelIndex key{*label_of[c], int(j)};
-      const double m = mean_.insert_or_assign(key, sums[c * features + j]).first->second;
+      const double m = sums[c * features + j];
       // E[x^2] - E[x]^2, which rounding may leave slightly negative; the floor at prediction copes.
-      variance_.insert_or_assign(key, squares[c * features + j] - m * m);
+      const double v = squares[c * features + j] - m * m;
+      const auto mean_it = mean_.find(key);
+      mean_at.push_back(mean_it != mean_.end() ? &mean_it->second : &mean_added.emplace(key, 0.0).first->second);
+      mean_value.push_back(m);
+      const auto variance_it = variance_.find(key);
+      variance_at.push_back(variance_it != variance_.end() ? &variance_it->second
+                                                           : &variance_added.emplace(key, 0.0).first->second);
+      variance_value.push_back(v);
     }
+    budget.spend(features);
   }
+
+  // Nothing below can fail: nodes change maps without being copied, and the values go into them.
+  n_ = n;
+  class_ratio_.swap(ratio);
+  class_numbering_.merge(numbering_added);
+  mean_.merge(mean_added);
+  variance_.merge(variance_added);
+  for (std::size_t i = 0; i < mean_at.size(); ++i) {
+    *mean_at[i] = mean_value[i];
+    *variance_at[i] = variance_value[i];
+  }
+  tables_.clear();
+  ++revision_;
 }
 
-void GaussianNaiveBayes::prepare(std::size_t width) {
-  if (prepared_ && width <= width_) return;
-  if (prepared_) width = std::max(width, width_);
+GaussianNaiveBayes::Tables GaussianNaiveBayes::build_tables(std::size_t width) const {
   check::count32("GaussianNaiveBayes.predict", width, "the query");
   const std::size_t classes = class_numbering_.size();
-  labels_.clear();
-  log_prior_.clear();
-  mu_.assign(classes * width, 0.0);
-  two_v_.assign(classes * width, 0.0);
-  coefficient_.assign(classes * width, 0.0);
+  Tables t;
+  t.width = width;
+  t.mu.assign(classes * width, 0.0);
+  t.two_v.assign(classes * width, 0.0);
+  t.coefficient.assign(classes * width, 0.0);
+  PollBudget budget;
   std::size_t c = 0;
   for (const auto& entry : class_numbering_) {
     const std::string& label = entry.first;
-    labels_.push_back(label);
-    const int count = class_ratio_.try_emplace(label, 0).first->second;
-    log_prior_.push_back(std::log(double(count) / double(n_)));
+    t.labels.push_back(label);
+    const auto count = class_ratio_.find(label);
+    if (count == class_ratio_.end()) t.ratio_missing.push_back(label);
+    t.log_prior.push_back(std::log(double(count == class_ratio_.end() ? 0 : count->second) / double(n_)));
     for (std::size_t j = 0; j < width; ++j) {
       const LabelIndex key{label, int(j)};
-      const double m = mean_.try_emplace(key, 0.0).first->second;
-      const double s = variance_.try_emplace(key, 0.0).first->second;
+      const auto mean_it = mean_.find(key);
+      const auto variance_it = variance_.find(key);
+      if (mean_it == mean_.end()) t.mean_missing.push_back(key);
+      if (variance_it == variance_.end()) t.variance_missing.push_back(key);
+      const double m = mean_it == mean_.end() ? 0.0 : mean_it->second;
+      const double s = variance_it == variance_.end() ? 0.0 : variance_it->second;
       const double v = s < kVarianceFloor ? kVarianceFloor : s;  // a not-a-number variance stays
-      mu_[c * width + j] = m;
-      two_v_[c * width + j] = v + v;
-      coefficient_[c * width + j] = 1 / std::sqrt(v * kTwoPi);
+      t.mu[c * width + j] = m;
+      t.two_v[c * width + j] = v + v;
+      t.coefficient[c * width + j] = 1 / std::sqrt(v * kTwoPi);
+      budget.spend(1);
     }
     ++c;
   }
-  width_ = width;
-  prepared_ = true;
+  return t;
 }
 
-std::string GaussianNaiveBayes::predict_one(const DoubleVector& x) {
-  if (class_numbering_.empty()) return std::string();
-  prepare(x.size());
+std::shared_ptr<const GaussianNaiveBayes::Tables> GaussianNaiveBayes::tables(std::size_t width) const {
+  std::shared_ptr<const Tables> kept = tables_.get();
+  if (kept && kept->width >= width) return kept;
+  auto built = std::make_shared<const Tables>(build_tables(kept ? std::max(width, kept->width) : width));
+  tables_.offer(built, [&](const Tables& other) { return other.width >= built->width; });
+  return built;
+}
+
+std::string GaussianNaiveBayes::classify(const Tables& tb, const DoubleVector& x, std::vector<double>& scratch) const {
   static const double log_floor = std::log(kDensityFloor);
-  const std::size_t width = x.size(), classes = labels_.size();
-  scratch_.resize(classes * width);
-  double* t = scratch_.data();
+  const std::size_t width = x.size(), classes = tb.labels.size();
+  scratch.resize(classes * width);
+  double* t = scratch.data();
   // The exponents of every class first, in one loop that vectorises; then one exp call each.
   for (std::size_t c = 0; c < classes; ++c) {
-    const double* mu = mu_.data() + c * width_;
-    const double* two_v = two_v_.data() + c * width_;
+    const double* mu = tb.mu.data() + c * tb.width;
+    const double* two_v = tb.two_v.data() + c * tb.width;
     double* tc = t + c * width;
     for (std::size_t j = 0; j < width; ++j) {
       const double d = x[j] - mu[j];
@@ -143,38 +188,109 @@ std::string GaussianNaiveBayes::predict_one(const DoubleVector& x) {
   double best = -std::numeric_limits<double>::infinity();
   const std::string* answer = nullptr;
   for (std::size_t c = 0; c < classes; ++c) {
-    const double* coefficient = coefficient_.data() + c * width_;
+    const double* coefficient = tb.coefficient.data() + c * tb.width;
     const double* tc = t + c * width;
-    double score = log_prior_[c];
+    double score = tb.log_prior[c];
     for (std::size_t j = 0; j < width; ++j) {
       const double density = tc[j] * coefficient[j];
       score += density < kDensityFloor ? log_floor : std::log(density);
     }
     if (score > best) {
       best = score;
-      answer = &labels_[c];
+      answer = &tb.labels[c];
     }
   }
   return answer ? *answer : std::string();
 }
 
-std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test) {
+void GaussianNaiveBayes::gather(const Tables& t, std::size_t width, Missing& missing) const {
+  // Every numbered class's count is read, and its mean and variance of each feature the widest
+  // query has.
+  for (const std::string& label : t.ratio_missing) missing.class_ratio.emplace(label, 0);
+  for (const LabelIndex& key : t.mean_missing) {
+    if (std::size_t(key.second) < width) missing.mean.emplace(key, 0.0);
+  }
+  for (const LabelIndex& key : t.variance_missing) {
+    if (std::size_t(key.second) < width) missing.variance.emplace(key, 0.0);
+  }
+}
+
+std::string GaussianNaiveBayes::predict_one(const DoubleVector& x, Missing& missing) const {
+  missing = Missing{revision_, {}, {}, {}};
+  if (class_numbering_.empty()) return std::string();
+  const std::shared_ptr<const Tables> t = tables(x.size());
+  std::vector<double> scratch;
+  std::string label = classify(*t, x, scratch);
+  gather(*t, x.size(), missing);
+  return label;
+}
+
+std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test, Missing& missing) const {
+  missing = Missing{revision_, {}, {}, {}};
   std::vector<std::string> labels;
+  if (class_numbering_.empty()) {
+    labels.resize(x_test.size());
+    return labels;
+  }
+  if (x_test.empty()) return labels;
+  std::size_t width = 0;
+  for (const DoubleVector& row : x_test) width = std::max(width, row.size());
+  const std::shared_ptr<const Tables> t = tables(width);
   labels.reserve(x_test.size());
-  for (const auto& row : x_test) labels.push_back(predict_one(row));
+  std::vector<double> scratch;
+  PollBudget budget;
+  for (const DoubleVector& row : x_test) {
+    labels.push_back(classify(*t, row, scratch));
+    budget.spend(t->labels.size() * (row.size() + 1));
+  }
+  gather(*t, width, missing);
   return labels;
 }
 
-double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) {
+double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test,
+                                    Missing& missing) const {
   if (y_test.size() < x_test.size()) {
     check::fail("GaussianNaiveBayes.accuracy", "x_test has " + std::to_string(x_test.size()) +
                                                    " rows but y_test has " + std::to_string(y_test.size()) +
                                                    " labels; every row needs a label");
   }
-  const std::vector<std::string> p = predict(x_test);
+  const std::vector<std::string> p = predict(x_test, missing);
   std::size_t correct = 0;
   for (std::size_t i = 0; i < p.size(); ++i) correct += p[i] == y_test[i];
   return double(correct) / double(y_test.size()) * 100;
+}
+
+bool GaussianNaiveBayes::add_missing(Missing& missing) noexcept {
+  if (missing.empty()) return true;
+  if (missing.revision != revision_) return false;
+  // Entries another prediction added meanwhile stay as they are (and their nodes in missing).
+  class_ratio_.merge(missing.class_ratio);
+  mean_.merge(missing.mean);
+  variance_.merge(missing.variance);
+  // The kept tables still list these entries as lacking; the next prediction builds them anew.
+  tables_.clear();
+  return true;
+}
+
+std::string GaussianNaiveBayes::predict_one(const DoubleVector& x) {
+  Missing missing;
+  std::string label = std::as_const(*this).predict_one(x, missing);
+  add_missing(missing);
+  return label;
+}
+
+std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test) {
+  Missing missing;
+  std::vector<std::string> labels = std::as_const(*this).predict(x_test, missing);
+  add_missing(missing);
+  return labels;
+}
+
+double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) {
+  Missing missing;
+  const double a = std::as_const(*this).accuracy(x_test, y_test, missing);
+  add_missing(missing);
+  return a;
 }
 
 std::string GaussianNaiveBayes::to_text() const {
@@ -209,7 +325,8 @@ void GaussianNaiveBayes::read(const modelfile::Reader& r) {
   class_numbering_ = std::move(numbering);
   mean_ = std::move(mean);
   variance_ = std::move(variance);
-  prepared_ = false;
+  tables_.clear();
+  ++revision_;
 }
 
 }  // namespace tarnwick

@@ -1,10 +1,12 @@
 // Gaussian naive Bayes: X is (n_samples, n_features), one label per row; per class and feature a
 // mean and population variance; a class scores its log prior plus log densities (variance floor
 // 1e-10, density floor 1e-300), ties to the smaller label. A table entry a query needs but the
-// model lacks is added as 0, so predictions change what save writes. "gaussian_nb.json".
+// model lacks counts as 0 and is added as 0 once the prediction is done, so predictions change
+// what save writes. "gaussian_nb.json".
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -13,6 +15,7 @@
 #include "core/object_lock.hpp"
 #include "core/model_file.hpp"
 #include "core/types.hpp"
+#include "models/derived_cache.hpp"
 
 namespace tarnwick {
 
@@ -23,16 +26,34 @@ class GaussianNaiveBayes {
 
   using LabelIndex = std::pair<std::string, int>;  // (label, feature index)
 
+  // The entries a prediction read as 0 because the model lacks them, allocated and ready to go in.
+  struct Missing {
+    std::uint64_t revision = 0;  // the model's revision when they were gathered
+    std::map<std::string, int> class_ratio;
+    std::map<LabelIndex, double> mean, variance;
+    bool empty() const { return class_ratio.empty() && mean.empty() && variance.empty(); }
+  };
+
   GaussianNaiveBayes() = default;
 
   // At least one row, labels at least as many as the rows, every row at least as long as the
   // first (the features are the first row's). Class numbers from earlier fits are kept, and so are
-  // the statistics of classes and features this fit does not see.
+  // the statistics of classes and features this fit does not see. All or nothing.
   void fit(const DoubleMatrix& x, const std::vector<std::string>& y);
 
+  // Predictions that only read the model (any number may run at once): what they lack counts as 0
+  // and is gathered in missing, which they overwrite.
+  std::string predict_one(const DoubleVector& x, Missing& missing) const;
+  std::vector<std::string> predict(const DoubleMatrix& x_test, Missing& missing) const;
+  // Percentage of rows predicted right, over the number of labels given (at least one per row).
+  double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, Missing& missing) const;
+  // Adds the gathered entries as 0, unless the model was fitted or loaded since they were gathered
+  // (false, and nothing added). Cannot fail: the prediction allocated them.
+  bool add_missing(Missing& missing) noexcept;
+
+  // A prediction and then its add_missing, as one call that changes the model.
   std::string predict_one(const DoubleVector& x);
   std::vector<std::string> predict(const DoubleMatrix& x_test);
-  // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test);
 
   void save(const std::filesystem::path& path = "gaussian_nb.json") const;
@@ -49,14 +70,24 @@ class GaussianNaiveBayes {
   const std::map<LabelIndex, double>& variance() const { return variance_; }
 
  private:
+  // What a prediction reads, one row of `width` per class of class_numbering_ in label order, with
+  // 0 for every entry the model lacks; and which entries those were.
+  struct Tables {
+    std::size_t width = 0;
+    std::vector<std::string> labels;  // the keys of class_numbering_
+    std::vector<double> log_prior;
+    std::vector<double> mu, two_v, coefficient;  // [class * width + feature]
+    std::vector<std::string> ratio_missing;
+    std::vector<LabelIndex> mean_missing, variance_missing;
+  };
+
   void read(const modelfile::Reader& r);
-  // Per-class sums of x / n_c and x * x / n_c over the rows, then mean and variance from them;
-  // classes are numbered 0.. by first appearance in row_class, label_of and count_of.
-  void calculate_moments(const DoubleMatrix& x, const std::vector<std::size_t>& row_class,
-                         const std::vector<const std::string*>& label_of, const std::vector<int>& count_of,
-                         std::size_t features);
-  // Makes the dense tables cover queries of `width` components, adding missing entries as 0.
-  void prepare(std::size_t width);
+  // Tables covering queries of `width` components: the kept ones when wide enough, else new ones
+  // (at least as wide as the kept ones, so that they only ever grow).
+  std::shared_ptr<const Tables> tables(std::size_t width) const;
+  Tables build_tables(std::size_t width) const;
+  std::string classify(const Tables& t, const DoubleVector& x, std::vector<double>& scratch) const;
+  void gather(const Tables& t, std::size_t width, Missing& missing) const;
 
   int n_ = 0;
   std::map<std::string, int> class_ratio_;
@@ -64,14 +95,9 @@ class GaussianNaiveBayes {
   std::map<LabelIndex, double> mean_;
   std::map<LabelIndex, double> variance_;
 
-  // What a prediction reads, one row of `width_` per class of class_numbering_ in label order;
-  // rebuilt after fit and load, widened when a longer query comes.
-  bool prepared_ = false;
-  std::size_t width_ = 0;
-  std::vector<std::string> labels_;  // the keys of class_numbering_
-  std::vector<double> log_prior_;
-  std::vector<double> mu_, two_v_, coefficient_;  // [class * width_ + feature]
-  std::vector<double> scratch_;                   // one query's exponents, then densities
+  // Counts the fits and loads, so that entries gathered before one are never added after it.
+  std::uint64_t revision_ = 0;
+  DerivedCache<Tables> tables_;
 };
 
 }  // namespace tarnwick

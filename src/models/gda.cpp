@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <type_traits>
+#include <utility>
 
 #include "core/check.hpp"
 #include "core/lu.hpp"
 #include "core/matrix.hpp"
+#include "core/poll_budget.hpp"
 
 namespace tarnwick {
 
@@ -32,23 +34,41 @@ void GDA::fit(const DoubleMatrix& X, const std::vector<std::string>& y) {
   const int m = check::count32(fn, X.size(), "X");
   const int d = check::count32(fn, cols, "a row of X");
 
-  const std::set<std::string> labels(y.begin(), y.end());
-  if (positive_class.empty()) positive_class = *labels.begin();
-  // The last label visited that is not the positive class: the largest other label, if any.
-  for (const std::string& label : labels) {
-    if (label != positive_class) negative_class = label;
+  // Every field is computed into a new model, which then takes this one's place in one step that
+  // cannot fail: an error or an interrupt part-way leaves this model as it was.
+  GDA next(positive_class);
+  next.negative_class = negative_class;
+  PollBudget budget;
+  if (next.positive_class.empty()) {
+    const std::string* smallest = &y[0];
+    for (const std::string& label : y) {
+      if (label < *smallest) smallest = &label;
+      budget.spend(1);
+    }
+    next.positive_class = *smallest;
   }
-  dimension = d;
-  phi = compute_phi(y, m);
-  mu_zero = compute_mu(X, y, m, false);
-  mu_one = compute_mu(X, y, m, true);
-  covariance = compute_covariance(X, y, m);
+  // The largest label other than the positive class, if any (else the negative class stays).
+  const std::string* largest = nullptr;
+  for (const std::string& label : y) {
+    if (label != next.positive_class && (largest == nullptr || *largest < label)) largest = &label;
+    budget.spend(1);
+  }
+  if (largest != nullptr) next.negative_class = *largest;
+  next.dimension = d;
+  next.phi = next.compute_phi(y, m);
+  next.mu_zero = next.compute_mu(X, y, m, false);
+  next.mu_one = next.compute_mu(X, y, m, true);
+  next.covariance = next.compute_covariance(X, y, m);
+  static_assert(std::is_nothrow_move_assignable_v<GDA>);
+  *this = std::move(next);
 }
 
 double GDA::compute_phi(const std::vector<std::string>& y, int m) const {
   int c = 0;
+  PollBudget budget;
   for (int i = 0; i < m; ++i) {
     if (y[i] == positive_class) ++c;
+    budget.spend(1);
   }
   return double(c) / double(m);
 }
@@ -59,7 +79,9 @@ DoubleVector GDA::compute_mu(const DoubleMatrix& X, const std::vector<std::strin
   const double w = is_positive ? phi : 1.0 - phi;
   const std::size_t cols = X[0].size();
   DoubleVector mu(cols, 0.0);
+  PollBudget budget;
   for (int i = 0; i < m; ++i) {
+    budget.spend(cols + 1);
     if (y[i] != label) continue;
     for (std::size_t j = 0; j < cols; ++j) mu[j] = X[i][j] + mu[j];
   }
@@ -75,7 +97,9 @@ DoubleMatrix GDA::compute_covariance(const DoubleMatrix& X, const std::vector<st
   DoubleVector e(d);
   // Each term of the outer product e e^T is divided by m before it is added: the same roundings as
   // forming the product matrix first, without a matrix per row.
+  PollBudget budget;
   for (int i = 0; i < m; ++i) {
+    budget.spend(d * d + 1);
     const DoubleVector& mean = y[i] == positive_class ? mu_one : mu_zero;
     for (std::size_t j = 0; j < d; ++j) e[j] = X[i][j] - mean[j];
     for (std::size_t j = 0; j < d; ++j) {
@@ -157,7 +181,11 @@ std::vector<std::string> GDA::predict(const DoubleMatrix& X) const {
   for (std::size_t i = 0; i < X.size(); ++i) check_query(fn, X[i], i);
   const Density g = density_of(covariance);
   out.reserve(X.size());
-  for (const DoubleVector& x : X) out.push_back(decide(g, x));
+  PollBudget budget;
+  for (const DoubleVector& x : X) {
+    out.push_back(decide(g, x));
+    budget.spend(2 * std::size_t(dimension) * std::size_t(dimension) + 1);
+  }
   return out;
 }
 

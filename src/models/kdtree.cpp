@@ -6,6 +6,7 @@
 #include <limits>
 #include <numeric>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "core/check.hpp"
@@ -25,6 +26,9 @@ long long coordinate_order(double v) {
 }
 
 std::string count_text(std::size_t n) { return std::to_string(n); }
+
+constexpr std::size_t kTypicalSearch = 64;      // points measured, for the poll budget
+constexpr std::size_t kLargeSubtree = 1 << 12;  // points below a split worth a poll before crossing
 
 }  // namespace
 
@@ -55,12 +59,18 @@ KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std
   }
   next.stride_ = longest;
 
+  // Built in a new model, which the caller puts in this one's place in one step that cannot fail:
+  // an error or an interrupt part-way leaves the model as it was.
+  PollBudget budget;
   std::vector<double> flat(n * longest, 0.0);
-  for (std::size_t i = 0; i < n; ++i) std::copy(rows[i].begin(), rows[i].end(), flat.begin() + i * longest);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::copy(rows[i].begin(), rows[i].end(), flat.begin() + i * longest);
+    budget.spend(longest + 1);
+  }
   std::vector<int> order(n);
   std::iota(order.begin(), order.end(), 0);
   std::vector<std::pair<long long, int>> keyed(n);
-  next.construct(order, keyed, flat, 0, n, 0);
+  next.construct(order, keyed, flat, 0, n, 0, budget);
 
   next.points_.resize(n * longest);
   next.index_ = order;
@@ -70,14 +80,17 @@ KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std
     const std::size_t i = std::size_t(order[p]);
     std::copy_n(flat.begin() + i * longest, longest, next.points_.begin() + p * longest);
     if (ragged) next.lengths_[p] = int(rows[i].size());
+    budget.spend(longest + 1);
   }
   next.ranks_ = nearest::LabelRanks(next.y_train_, n);
   return next;
 }
 
 void KDTree::construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
-                       const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis) const {
+                       const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis,
+                       PollBudget& budget) const {
   if (hi - lo <= 1) return;
+  budget.spend(4 * (hi - lo));
   // Only the split matters, not the order within each side, so a selection does the work of the
   // sort: the lower median lands at mid with every point before it not after it on this axis.
   const std::size_t mid = lo + (hi - lo - 1) / 2;
@@ -89,11 +102,15 @@ void KDTree::construct(std::vector<int>& order, std::vector<std::pair<long long,
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t p = lo; p < hi; ++p) order[p] = keyed[p].second;
   const int next = (axis + 1) % dimension_;
-  construct(order, keyed, flat, lo, mid, next);
-  construct(order, keyed, flat, mid + 1, hi, next);
+  construct(order, keyed, flat, lo, mid, next, budget);
+  construct(order, keyed, flat, mid + 1, hi, next, budget);
 }
 
+template <bool Large>
 void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const {
+  if constexpr (Large) {
+    if (hi - lo < kLargeSubtree) return search<false>(lo, hi, query, axis, heap);
+  }
   if (lo >= hi) return;
   const std::size_t mid = lo + (hi - lo - 1) / 2;
   const double* point = points_.data() + mid * stride_;
@@ -112,21 +129,27 @@ void KDTree::search(std::size_t lo, std::size_t hi, const double* query, int axi
   const int next = (axis + 1) % dimension_;
   const bool right_is_near = query[axis] > split;
   if (right_is_near) {
-    search(mid + 1, hi, query, next, heap);
+    search<Large>(mid + 1, hi, query, next, heap);
   } else {
-    search(lo, mid, query, next, heap);
+    search<Large>(lo, mid, query, next, heap);
   }
   if (heap.top().dist > std::fabs(query[axis] - split)) {
+    // Crossing a split near the root is rare, but it is how one search comes to visit much of the
+    // tree (points of many components, a query far from all of them): the one place where a
+    // single query can run long enough to need a poll of its own. Below the large subtrees the
+    // search runs without the test.
+    if constexpr (Large) poll_interrupt();
     if (right_is_near) {
-      search(lo, mid, query, next, heap);
+      search<Large>(lo, mid, query, next, heap);
     } else {
-      search(mid + 1, hi, query, next, heap);
+      search<Large>(mid + 1, hi, query, next, heap);
     }
   }
 }
 
 void KDTree::fit(DoubleMatrix x, std::vector<std::string> y) {
   if (x.empty()) check::fail("KDTree.fit", "x is empty, at least one point is required");
+  static_assert(std::is_nothrow_move_assignable_v<KDTree>);
   *this = build("KDTree.fit", std::move(x), std::move(y));
 }
 
@@ -138,7 +161,7 @@ std::string KDTree::predict_one(const DoubleVector& query, int k) const {
   }
   if (index_.empty()) return std::string();
   nearest::BoundedHeap heap(k, index_.size());
-  search(0, index_.size(), query.data(), 0, heap);
+  search<true>(0, index_.size(), query.data(), 0, heap);
   std::vector<int> scratch;
   return ranks_.vote(heap.items(), scratch);
 }
@@ -155,10 +178,13 @@ std::vector<std::string> KDTree::predict(const DoubleMatrix& x_test, int k) cons
   if (index_.empty()) return labels;
   nearest::BoundedHeap heap(k, index_.size());
   std::vector<int> scratch;
+  PollBudget budget;
   for (std::size_t i = 0; i < x_test.size(); ++i) {
     heap.clear();
-    search(0, index_.size(), x_test[i].data(), 0, heap);
+    search<true>(0, index_.size(), x_test[i].data(), 0, heap);
     labels[i] = ranks_.vote(heap.items(), scratch);
+    // A typical search measures a few dozen points; long ones poll as they cross large subtrees.
+    budget.spend(kTypicalSearch * (stride_ + 1));
   }
   return labels;
 }

@@ -11,6 +11,7 @@
 
 #include "core/object_lock.hpp"
 #include "core/model_file.hpp"
+#include "core/poll_budget.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
 
@@ -49,7 +50,9 @@ class KDTree {
   static KDTree read(const modelfile::Reader& r, const std::string& where);
   // Arranges order[lo, hi) into the subtree over those points.
   void construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
-                 const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis) const;
+                 const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis, PollBudget& budget) const;
+  // Large: the subtree may hold many points, so crossing its split polls for an interrupt.
+  template <bool Large>
   void search(std::size_t lo, std::size_t hi, const double* query, int axis, nearest::BoundedHeap& heap) const;
 
   std::vector<std::string> y_train_;

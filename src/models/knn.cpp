@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -12,6 +13,7 @@
 #include "core/check.hpp"
 #include "core/distance.hpp"
 #include "core/model_file.hpp"
+#include "core/poll_budget.hpp"
 #include "core/vector_clones.hpp"
 
 namespace tarnwick {
@@ -131,7 +133,7 @@ void measure_groups(const std::vector<double>& groups, const std::vector<double>
 template <KNN::Metric M>
 void measure_batch(const std::vector<double>& groups, const std::vector<double>& root_norms, std::size_t n,
                    std::size_t dim, const DoubleVector* const* batch, std::size_t count,
-                   nearest::BoundedHeap* heaps) {
+                   nearest::BoundedHeap* heaps, PollBudget& budget) {
   // Short blocks repeat the batch's first query so that the kernel always reads valid rows.
   const double* queries[kBatch + kQueryBlock];
   double query_roots[kBatch + kQueryBlock] = {};
@@ -156,6 +158,7 @@ void measure_batch(const std::vector<double>& groups, const std::vector<double>&
                                        heaps + a);
       }
     }
+    budget.spend(count * (g_end - g) * kGroup * (dim + 1));
   }
 }
 
@@ -175,6 +178,9 @@ void KNN::fit(DoubleMatrix x, std::vector<std::string> y) {
   next.x_train_ = std::move(x);
   next.y_train_ = std::move(y);
 
+  // Everything is built in a new model, which then takes this one's place in one step that cannot
+  // fail: an error or an interrupt part-way leaves this model as it was.
+  PollBudget budget;
   const DoubleMatrix& rows = next.x_train_;
   for (const auto& row : rows) next.longest_ = std::max(next.longest_, row.size());
   next.blocked_ = !rows.empty() && std::all_of(rows.begin(), rows.end(),
@@ -187,6 +193,7 @@ void KNN::fit(DoubleMatrix x, std::vector<std::string> y) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
       double* lane = next.groups_.data() + (i / kGroup) * dim * kGroup + i % kGroup;
       for (std::size_t f = 0; f < dim; ++f) lane[f * kGroup] = rows[i][f];
+      budget.spend(dim + 1);
     }
     if (next.kind_ == Metric::cosine) {
       next.root_norms_.assign(padded, 1.0);
@@ -194,10 +201,12 @@ void KNN::fit(DoubleMatrix x, std::vector<std::string> y) {
         double sa = 0.0;
         for (std::size_t f = 0; f < dim; ++f) sa += rows[i][f] * rows[i][f];
         next.root_norms_[i] = std::sqrt(sa);
+        budget.spend(dim + 1);
       }
     }
   }
   next.ranks_ = nearest::LabelRanks(next.y_train_, rows.size());
+  static_assert(std::is_nothrow_move_assignable_v<KNN>);
   *this = std::move(next);
 }
 
@@ -220,20 +229,28 @@ void KNN::check_queries(const char* fn, const DoubleMatrix& queries) const {
 }
 
 void KNN::predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,
-                        std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch) const {
+                        std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch,
+                        PollBudget& budget) const {
   for (std::size_t a = 0; a < count; ++a) heaps[a].clear();
   const std::size_t n = x_train_.size();
   if (blocked_) {
     switch (kind_) {
-      case Metric::euclidean: measure_batch<Metric::euclidean>(groups_, root_norms_, n, dim_, queries, count, heaps.data()); break;
-      case Metric::manhattan: measure_batch<Metric::manhattan>(groups_, root_norms_, n, dim_, queries, count, heaps.data()); break;
-      case Metric::cosine: measure_batch<Metric::cosine>(groups_, root_norms_, n, dim_, queries, count, heaps.data()); break;
+      case Metric::euclidean:
+        measure_batch<Metric::euclidean>(groups_, root_norms_, n, dim_, queries, count, heaps.data(), budget);
+        break;
+      case Metric::manhattan:
+        measure_batch<Metric::manhattan>(groups_, root_norms_, n, dim_, queries, count, heaps.data(), budget);
+        break;
+      case Metric::cosine:
+        measure_batch<Metric::cosine>(groups_, root_norms_, n, dim_, queries, count, heaps.data(), budget);
+        break;
     }
   } else {
     for (std::size_t a = 0; a < count; ++a) {
       for (std::size_t i = 0; i < n; ++i) {
         const double d = compute_dist(x_train_[i], *queries[a]);
         heaps[a].offer(d, d, int(i));
+        budget.spend(x_train_[i].size() + 1);
       }
     }
   }
@@ -249,7 +266,8 @@ std::string KNN::predict_one(const DoubleVector& x) const {
   std::vector<int> scratch;
   const DoubleVector* query = &x;
   std::string label;
-  predict_batch(&query, 1, &label, heaps, scratch);
+  PollBudget budget;
+  predict_batch(&query, 1, &label, heaps, scratch, budget);
   return label;
 }
 
@@ -260,10 +278,11 @@ std::vector<std::string> KNN::predict(const DoubleMatrix& x_test) const {
   std::vector<nearest::BoundedHeap> heaps(batch, nearest::BoundedHeap(k_, x_train_.size()));
   std::vector<int> scratch;
   const DoubleVector* rows[kBatch];
+  PollBudget budget;
   for (std::size_t first = 0; first < x_test.size(); first += kBatch) {
     const std::size_t count = std::min(kBatch, x_test.size() - first);
     for (std::size_t a = 0; a < count; ++a) rows[a] = &x_test[first + a];
-    predict_batch(rows, count, labels.data() + first, heaps, scratch);
+    predict_batch(rows, count, labels.data() + first, heaps, scratch, budget);
   }
   return labels;
 }

@@ -10,6 +10,7 @@
 
 #include "core/object_lock.hpp"
 #include "core/model_file.hpp"
+#include "core/poll_budget.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
 
@@ -53,7 +54,7 @@ class KNN {
   void check_queries(const char* fn, const DoubleMatrix& queries) const;
   // Predicts the count queries (at most one batch) into out.
   void predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,
-                     std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch) const;
+                     std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch, PollBudget& budget) const;
 
   int k_;
   std::string metric_;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 #include "core/check.hpp"
 #include "core/model_file.hpp"
+#include "core/poll_budget.hpp"
 
 namespace tarnwick {
 
@@ -38,25 +38,27 @@ void LogisticRegression::fit(const DoubleMatrix& x_train, const std::vector<std:
   const std::size_t d = check::nonempty_rectangular(fn, "x_train", x_train);
   check_labels(fn, "x_train", x_train, "y_train", y_train);
   check::count32(fn, x_train.size(), "x_train");
-  if (positive_class.empty()) {
-    positive_class = *std::set<std::string>(y_train.begin(), y_train.end()).begin();
-  }
+  // The positive class is decided here but kept only with the weights, once they are all computed.
+  std::string positive = positive_class.empty() ? *std::min_element(y_train.begin(), y_train.end()) : positive_class;
   DoubleVector w(d + 1, 0.0);
   if (iterations >= 1) {
     const double m = double(x_train.size());
     DoubleVector g(d + 1);
+    PollBudget budget;
     for (int it = 0; it < iterations; ++it) {
       std::fill(g.begin(), g.end(), 0.0);
       for (std::size_t i = 0; i < x_train.size(); ++i) {
         const DoubleVector& row = x_train[i];
-        const double t = y_train[i] == positive_class ? 1.0 : 0.0;
+        const double t = y_train[i] == positive ? 1.0 : 0.0;
         const double e = t - sigmoid(score(w.data(), row));
         g[0] = g[0] + e;
         for (std::size_t j = 0; j < d; ++j) g[j + 1] = row[j] * e + g[j + 1];
       }
       for (std::size_t j = 0; j <= d; ++j) w[j] = w[j] + (g[j] * learning_rate) / m;
+      budget.spend(x_train.size() * (d + 2));
     }
   }
+  positive_class = std::move(positive);
   thetas = std::move(w);
 }
 
@@ -70,7 +72,11 @@ DoubleVector LogisticRegression::predict_proba(const DoubleMatrix& x) const {
     }
   }
   DoubleVector p(x.size());
-  for (std::size_t i = 0; i < x.size(); ++i) p[i] = sigmoid(score(thetas.data(), x[i]));
+  PollBudget budget;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    p[i] = sigmoid(score(thetas.data(), x[i]));
+    budget.spend(x[i].size() + 1);
+  }
   return p;
 }
 

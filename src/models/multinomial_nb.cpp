@@ -25,16 +25,23 @@ std::vector<std::int64_t> MultinomialNaiveBayes::phi_denominators(const ColumnTo
   return denominators;
 }
 
-void MultinomialNaiveBayes::build_tables(const std::vector<double>& p, std::size_t classes) {
-  log_phi_.resize(p.size());
-  nonfinite_.assign(classes, 0);
+void MultinomialNaiveBayes::build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const {
+  std::vector<double>& log_phi = s.terms;
+  std::vector<std::size_t>& nonfinite = s.nonfinite;
+  log_phi.resize(p.size());
+  nonfinite.assign(classes, 0);
+  PollBudget budget;
   for (std::size_t i = 0; i < p.size(); ++i) {
-    log_phi_[i] = std::log(p[i]);
-    if (!std::isfinite(log_phi_[i])) ++nonfinite_[i % classes];
+    budget.spend(2);
+    log_phi[i] = std::log(p[i]);
+    if (!std::isfinite(log_phi[i])) ++nonfinite[i % classes];
   }
 }
 
-void MultinomialNaiveBayes::add_terms(const std::vector<int>& x, std::vector<double>& scores) const {
+void MultinomialNaiveBayes::add_terms(const Scoring& scoring, const std::vector<int>& x,
+                                      std::vector<double>& scores) const {
+  const std::vector<double>& log_phi = scoring.terms;
+  const std::vector<std::size_t>& nonfinite = scoring.nonfinite;
   const std::size_t classes = scores.size();
   double* s = scores.data();
   // A column the text does not use adds 0 * ln(phi): a signed zero while ln(phi) is finite, which
@@ -42,19 +49,19 @@ void MultinomialNaiveBayes::add_terms(const std::vector<int>& x, std::vector<dou
   // sum of such values is), and not-a-number otherwise. So the used columns are added in order and
   // the unused ones only checked for a non-finite ln(phi).
   bool any_nonfinite = false;
-  for (std::size_t c = 0; c < classes; ++c) any_nonfinite |= nonfinite_[c] != 0;
+  for (std::size_t c = 0; c < classes; ++c) any_nonfinite |= nonfinite[c] != 0;
   std::vector<std::size_t> used_nonfinite(any_nonfinite ? classes : 0, 0);
   for (std::size_t j = 0; j < x.size(); ++j) {
     if (x[j] == 0) continue;
     const double count = double(x[j]);
-    const double* l = log_phi_.data() + j * classes;
+    const double* l = log_phi.data() + j * classes;
     for (std::size_t c = 0; c < classes; ++c) s[c] += count * l[c];
     if (any_nonfinite) {
       for (std::size_t c = 0; c < classes; ++c) used_nonfinite[c] += !std::isfinite(l[c]);
     }
   }
   for (std::size_t c = 0; c < used_nonfinite.size(); ++c) {
-    if (used_nonfinite[c] < nonfinite_[c]) s[c] = std::numeric_limits<double>::quiet_NaN();
+    if (used_nonfinite[c] < nonfinite[c]) s[c] = std::numeric_limits<double>::quiet_NaN();
   }
 }
 

@@ -20,11 +20,10 @@ class MultinomialNaiveBayes : public TextNaiveBayes {
   // Vocabulary-word occurrences per class, in the order of class_ratio.
   static std::vector<std::int64_t> calculate_word_count(const ColumnTotals& totals, std::size_t classes);
   std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const override;
-  void build_tables(const std::vector<double>& p, std::size_t classes) override;
-  void add_terms(const std::vector<int>& x, std::vector<double>& scores) const override;
-
-  std::vector<double> log_phi_;         // [column * classes + class]
-  std::vector<std::size_t> nonfinite_;  // per class, how many columns have a non-finite ln(phi)
+  // s.terms: ln(phi), [column * classes + class]; s.nonfinite: per class, how many columns have a
+  // non-finite ln(phi).
+  void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const override;
+  void add_terms(const Scoring& s, const std::vector<int>& x, std::vector<double>& scores) const override;
 };
 
 }  // namespace tarnwick

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/poll_budget.hpp"
+
 namespace tarnwick::nearest {
 
 struct Candidate {
@@ -69,8 +71,12 @@ class LabelRanks {
   LabelRanks() = default;
   // Ranks the labels of the first n training points (labels holds at least n).
   LabelRanks(const std::vector<std::string>& labels, std::size_t n) {
+    PollBudget budget;
     std::map<std::string, int> order;
-    for (std::size_t i = 0; i < n; ++i) order.try_emplace(labels[i], 0);
+    for (std::size_t i = 0; i < n; ++i) {
+      order.try_emplace(labels[i], 0);
+      budget.spend(4);
+    }
     names_.reserve(order.size());
     for (auto& [name, rank] : order) {
       rank = int(names_.size());
@@ -86,6 +92,7 @@ class LabelRanks {
         last_rank = order.find(labels[i])->second;
       }
       rank_[i] = last_rank;
+      budget.spend(1);
     }
   }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "core/check.hpp"
 #include "core/model_file.hpp"
@@ -31,30 +32,64 @@ void TextNaiveBayes::fit(const std::vector<std::string>& texts, const std::vecto
                         " labels; every text needs a label");
   }
   const int n = check::count32(fn, labels.size(), "labels");
+  PollBudget budget;
 
   std::vector<Tokens> documents;
   documents.reserve(texts.size());
-  for (const std::string& text : texts) documents.push_back(tokenize(text));
+  for (const std::string& text : texts) {
+    documents.push_back(tokenize(text));
+    budget.spend(text.size() + 1);
+  }
   Vocabulary vocab = build_vocab(documents, vocab_size_);
   ClassCounts ratio = calculate_class_ratio(labels);
-  const ColumnTotals totals = column_totals(documents, labels, vocab, ratio);
+  const ColumnTotals totals = column_totals(documents, labels, vocab, ratio, budget);
   // Every class gets every column, so the scoring tables come straight from these values; a
   // vocab_size too large for memory fails here (MemoryError), before the model changes.
-  const std::vector<double> p = calculate_phi(totals, phi_denominators(totals, ratio), ratio.size());
-  prepared_ = false;
-  build_tables(p, ratio.size());
+  const std::size_t classes = ratio.size();
+  const std::vector<double> p = calculate_phi(totals, phi_denominators(totals, ratio), classes, budget);
+  std::shared_ptr<const Scoring> scoring = score_with(p, ratio, n);
 
+  // Each phi value goes into the entry the model holds already, or into a new entry made here, so
+  // that putting them into the model below cannot fail half-way. Labels ascend, and columns within
+  // a label, so each entry is found (or made) next to the last one.
+  std::map<LabelIndex, double> added;
+  std::vector<double*> slot(p.size());
+  std::size_t c = 0;
+  for (const auto& entry : ratio) {
+    const std::string& label = entry.first;
+    auto at = phi_.lower_bound(LabelIndex{label, 0});
+    for (int j = 0; j < vocab_size_; ++j) {
+      double* value;
+      if (at != phi_.end() && at->first.second == j && at->first.first == label) {
+        value = &at->second;
+        ++at;
+      } else {
+        value = &added.emplace_hint(added.end(), LabelIndex{label, j}, 0.0)->second;
+      }
+      slot[std::size_t(j) * classes + c] = value;
+    }
+    budget.spend(std::size_t(vocab_size_) + 1);
+    ++c;
+  }
+
+  // Nothing below can fail: nodes change maps without being copied, and the values go into them.
   n_ = n;
-  vocab_ = std::move(vocab);
-  class_ratio_ = std::move(ratio);
-  store_phi(p);
-  set_priors();
-  prepared_ = true;
+  vocab_.swap(vocab);
+  class_ratio_.swap(ratio);
+  if (phi_.empty()) {
+    phi_.swap(added);
+  } else {
+    phi_.merge(added);
+  }
+  for (std::size_t i = 0; i < p.size(); ++i) *slot[i] = p[i];
+  scoring_.replace(std::move(scoring));
+  ++revision_;
 }
 
 TextNaiveBayes::ColumnTotals TextNaiveBayes::column_totals(const std::vector<Tokens>& documents,
                                                            const std::vector<std::string>& labels,
-                                                           const Vocabulary& vocab, const ClassCounts& ratio) const {
+                                                           const Vocabulary& vocab, const ClassCounts& ratio,
+                                                           PollBudget& budget) const {
   ColumnTotals totals;
   totals.width = vocab.size();
   totals.counts.assign(ratio.size() * totals.width, 0);
@@ -76,57 +111,43 @@ TextNaiveBayes::ColumnTotals TextNaiveBayes::column_totals(const std::vector<Tok
         ++row[j];
       }
     }
+    budget.spend(documents[i].size() + 1);
   }
   return totals;
 }
 
 std::vector<double> TextNaiveBayes::calculate_phi(const ColumnTotals& totals,
                                                   const std::vector<std::int64_t>& denominators,
-                                                  std::size_t classes) const {
+                                                  std::size_t classes, PollBudget& budget) const {
   const std::size_t width = std::size_t(vocab_size_);
   std::vector<double> p(width * classes);
   for (std::size_t c = 0; c < classes; ++c) {
     const double denominator = double(denominators[c]);
     for (std::size_t j = 0; j < width; ++j) p[j * classes + c] = double(totals.at(c, j) + 1) / denominator;
+    budget.spend(width + 1);
   }
   return p;
 }
 
-void TextNaiveBayes::store_phi(const std::vector<double>& p) {
-  const std::size_t classes = class_ratio_.size();
-  std::size_t c = 0;
-  for (const auto& entry : class_ratio_) {
-    const std::string& label = entry.first;
-    // Columns ascend within a label, so each entry goes in (or is overwritten) next to the last one.
-    auto at = phi_.lower_bound(LabelIndex{label, 0});
-    for (int j = 0; j < vocab_size_; ++j) {
-      const double value = p[std::size_t(j) * classes + c];
-      if (at != phi_.end() && at->first.second == j && at->first.first == label) {
-        at->second = value;
-        ++at;
-      } else {
-        at = std::next(phi_.emplace_hint(at, LabelIndex{label, j}, value));
-      }
-    }
-    ++c;
+std::shared_ptr<TextNaiveBayes::Scoring> TextNaiveBayes::score_with(const std::vector<double>& p,
+                                                                    const ClassCounts& ratio, int n) const {
+  auto s = std::make_shared<Scoring>();
+  for (const auto& [label, count] : ratio) {
+    s->labels.push_back(label);
+    s->log_prior.push_back(std::log(double(count) / double(n)));
   }
+  build_terms(p, ratio.size(), *s);
+  return s;
 }
 
-void TextNaiveBayes::set_priors() {
-  labels_.clear();
-  log_prior_.clear();
-  for (const auto& [label, count] : class_ratio_) {
-    labels_.push_back(&label);
-    log_prior_.push_back(std::log(double(count) / double(n_)));
-  }
-}
-
-void TextNaiveBayes::prepare() {
-  if (prepared_) return;
+std::shared_ptr<const TextNaiveBayes::Scoring> TextNaiveBayes::scoring() const {
+  if (std::shared_ptr<const Scoring> kept = scoring_.get()) return kept;
+  // After a load: the phi value of every class and column, 0 where the file had none.
   const std::size_t classes = class_ratio_.size();
   const std::size_t width = std::size_t(vocab_size_);
   std::vector<double> p(width * classes, 0.0);
   std::vector<LabelIndex> missing;
+  PollBudget budget;
   std::size_t c = 0;
   for (const auto& entry : class_ratio_) {
     const std::string& label = entry.first;
@@ -139,51 +160,104 @@ void TextNaiveBayes::prepare() {
         missing.emplace_back(label, int(j));
       }
     }
+    budget.spend(width + 1);
     ++c;
   }
-  build_tables(p, classes);
-  for (LabelIndex& key : missing) phi_.emplace(std::move(key), 0.0);
-  set_priors();
-  prepared_ = true;
+  std::shared_ptr<Scoring> s = score_with(p, class_ratio_, n_);
+  s->missing = std::move(missing);
+  scoring_.offer(s, [](const Scoring&) { return true; });
+  return s;
 }
 
-std::string TextNaiveBayes::predict_one(const std::string& text) {
-  check_vocab_size("predict_one");
-  if (class_ratio_.empty()) return std::string();
-  prepare();
+std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text) const {
   // One text, so one row; vectorize takes its rows' words from the documents.
   std::vector<Tokens> documents;
   documents.push_back(tokenize(text));
   const FeatureMatrix x = vectorize(std::vector<std::string>(1), vocab_size_, documents, vocab_, counts_);
-  std::vector<double> scores = log_prior_;
-  add_terms(x[0], scores);
+  std::vector<double> scores = s.log_prior;
+  add_terms(s, x[0], scores);
   double best = -std::numeric_limits<double>::infinity();
   const std::string* answer = nullptr;
   for (std::size_t c = 0; c < scores.size(); ++c) {
     if (scores[c] > best) {
       best = scores[c];
-      answer = labels_[c];
+      answer = &s.labels[c];
     }
   }
   return answer ? *answer : std::string();
 }
 
-std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>& texts) {
+std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missing) const {
+  missing = Missing{revision_, {}};
+  check_vocab_size("predict_one");
+  if (class_ratio_.empty()) return std::string();
+  const std::shared_ptr<const Scoring> s = scoring();
+  std::string label = classify(*s, text);
+  for (const LabelIndex& key : s->missing) missing.phi.emplace_hint(missing.phi.end(), key, 0.0);
+  return label;
+}
+
+std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>& texts, Missing& missing) const {
+  missing = Missing{revision_, {}};
   std::vector<std::string> labels;
+  if (texts.empty()) return labels;
+  check_vocab_size("predict_one");
+  if (class_ratio_.empty()) {
+    labels.resize(texts.size());
+    return labels;
+  }
+  const std::shared_ptr<const Scoring> s = scoring();
   labels.reserve(texts.size());
-  for (const std::string& text : texts) labels.push_back(predict_one(text));
+  PollBudget budget;
+  for (const std::string& text : texts) {
+    labels.push_back(classify(*s, text));
+    budget.spend(text.size() + std::size_t(vocab_size_) * s->labels.size());
+  }
+  for (const LabelIndex& key : s->missing) missing.phi.emplace_hint(missing.phi.end(), key, 0.0);
   return labels;
 }
 
-double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels) {
+double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels,
+                                Missing& missing) const {
   if (labels.size() < texts.size()) {
     check::fail(name_ + ".accuracy", std::to_string(texts.size()) + " texts but " + std::to_string(labels.size()) +
                                          " labels; every text needs a label");
   }
-  const std::vector<std::string> predicted = predict(texts);
+  const std::vector<std::string> predicted = predict(texts, missing);
   std::size_t correct = 0;
   for (std::size_t i = 0; i < predicted.size(); ++i) correct += predicted[i] == labels[i];
   return double(correct) / double(labels.size()) * 100;
+}
+
+bool TextNaiveBayes::add_missing(Missing& missing) noexcept {
+  if (missing.empty()) return true;
+  if (missing.revision != revision_) return false;
+  // Entries another prediction added meanwhile stay as they are (and their nodes in missing).
+  phi_.merge(missing.phi);
+  // The kept scoring still lists these entries as lacking; the next prediction builds it anew.
+  scoring_.clear();
+  return true;
+}
+
+std::string TextNaiveBayes::predict_one(const std::string& text) {
+  Missing missing;
+  std::string label = std::as_const(*this).predict_one(text, missing);
+  add_missing(missing);
+  return label;
+}
+
+std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>& texts) {
+  Missing missing;
+  std::vector<std::string> labels = std::as_const(*this).predict(texts, missing);
+  add_missing(missing);
+  return labels;
+}
+
+double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels) {
+  Missing missing;
+  const double a = std::as_const(*this).accuracy(texts, labels, missing);
+  add_missing(missing);
+  return a;
 }
 
 std::string TextNaiveBayes::to_text() const {
@@ -232,7 +306,8 @@ void TextNaiveBayes::read(const modelfile::Reader& r, const std::string& fn, con
   vocab_ = std::move(vocab);
   class_ratio_ = std::move(ratio);
   phi_ = std::move(phi);
-  prepared_ = false;
+  scoring_.clear();
+  ++revision_;
 }
 
 }  // namespace tarnwick

@@ -7,13 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/object_lock.hpp"
 #include "core/model_file.hpp"
+#include "core/poll_budget.hpp"
 #include "core/text.hpp"
+#include "models/derived_cache.hpp"
 
 namespace tarnwick {
 
@@ -24,20 +27,37 @@ class TextNaiveBayes {
 
   using LabelIndex = std::pair<std::string, int>;  // (label, column)
 
+  // The phi entries a prediction read as 0 because the model lacks them, allocated and ready to
+  // go in.
+  struct Missing {
+    std::uint64_t revision = 0;  // the model's revision when they were gathered
+    std::map<LabelIndex, double> phi;
+    bool empty() const { return phi.empty(); }
+  };
+
   virtual ~TextNaiveBayes() = default;
 
   // Labels at least as many as the texts (labels beyond the texts count in n and class_ratio
   // only); vocab_size at least 0. Replaces n, the vocabulary and the class counts, and overwrites
-  // the phi entries of the classes it sees: entries of other classes stay, unused. Nothing changes
-  // when the arguments are refused.
+  // the phi entries of the classes it sees: entries of other classes stay, unused. All or nothing.
   void fit(const std::vector<std::string>& texts, const std::vector<std::string>& labels);
 
   // The class of highest score, the smaller label among equal scores, "" when there is no class or
-  // no score above -inf (a not-a-number score never wins). A phi entry that scoring reads but the
-  // model lacks counts as 0 and is added as 0 by the first prediction, so a later save writes it.
+  // no score above -inf (a not-a-number score never wins). These only read the model (any number
+  // may run at once): a phi entry that scoring reads but the model lacks counts as 0 and is
+  // gathered in missing, which they overwrite.
+  std::string predict_one(const std::string& text, Missing& missing) const;
+  std::vector<std::string> predict(const std::vector<std::string>& texts, Missing& missing) const;
+  // Percentage of texts predicted right, over the number of labels given (at least one per text).
+  double accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels,
+                  Missing& missing) const;
+  // Adds the gathered entries as 0, so that a later save writes them, unless the model was fitted
+  // or loaded since they were gathered (false, and nothing added). Cannot fail.
+  bool add_missing(Missing& missing) noexcept;
+
+  // A prediction and then its add_missing, as one call that changes the model.
   std::string predict_one(const std::string& text);
   std::vector<std::string> predict(const std::vector<std::string>& texts);
-  // Percentage of texts predicted right, over the number of labels given (at least one per text).
   double accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels);
 
   // {"vocab_size":V,"n":N,"vocab":{...},"class_ratio":{...},"phi":{"label|j":p,...}}, the vocabulary
@@ -69,15 +89,24 @@ class TextNaiveBayes {
     std::int64_t at(std::size_t c, std::size_t j) const { return j < width ? counts[c * width + j] : 0; }
   };
 
+  // What scoring reads, derived from the class counts and the phi values: classes in label order.
+  struct Scoring {
+    std::vector<std::string> labels;  // the keys of class_ratio
+    std::vector<double> log_prior;
+    std::vector<double> terms;           // each model's per-column terms (see build_terms)
+    std::vector<std::size_t> nonfinite;  // per class, what the model needs besides (or nothing)
+    std::vector<LabelIndex> missing;     // the phi entries the model lacks, counted as 0
+  };
+
   // Per class, in the order of ratio, the denominator of its phi values.
   virtual std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const = 0;
 
-  // Builds what scoring reads from p, the phi value of every column and class ([column * classes +
-  // class], 0 where the model lacks the entry).
-  virtual void build_tables(const std::vector<double>& p, std::size_t classes) = 0;
+  // Fills s.terms (and s.nonfinite) from p, the phi value of every column and class ([column *
+  // classes + class], 0 where the model lacks the entry).
+  virtual void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const = 0;
   // Adds, in column order, the term of every column of the row x (vocab_size wide) to each class's
   // score; scores come in holding the log priors.
-  virtual void add_terms(const std::vector<int>& x, std::vector<double>& scores) const = 0;
+  virtual void add_terms(const Scoring& s, const std::vector<int>& x, std::vector<double>& scores) const = 0;
 
   const std::string name_;
 
@@ -86,17 +115,16 @@ class TextNaiveBayes {
   void read(const modelfile::Reader& r, const std::string& fn, const std::string& source);
   void check_vocab_size(const char* method) const;
   ColumnTotals column_totals(const std::vector<Tokens>& documents, const std::vector<std::string>& labels,
-                             const Vocabulary& vocab, const ClassCounts& ratio) const;
+                             const Vocabulary& vocab, const ClassCounts& ratio, PollBudget& budget) const;
   // phi (c, j) = (count + 1) / denominators[c] for every class and every column below vocab_size,
   // both integers converted to double before the division; [column * classes + class].
   std::vector<double> calculate_phi(const ColumnTotals& totals, const std::vector<std::int64_t>& denominators,
-                                    std::size_t classes) const;
-  // Writes those values into phi, inserting or overwriting.
-  void store_phi(const std::vector<double>& p);
-  void set_priors();
-  // After a load: the log priors and the scoring tables from the loaded fields, computed once;
-  // adds the missing phi entries that the first prediction reads.
-  void prepare();
+                                    std::size_t classes, PollBudget& budget) const;
+  // The scoring of p for the classes of ratio over n texts.
+  std::shared_ptr<Scoring> score_with(const std::vector<double>& p, const ClassCounts& ratio, int n) const;
+  // The kept scoring, or one built from the model's fields.
+  std::shared_ptr<const Scoring> scoring() const;
+  std::string classify(const Scoring& s, const std::string& text) const;
 
   int vocab_size_;
   int n_ = 0;
@@ -105,9 +133,9 @@ class TextNaiveBayes {
   std::map<LabelIndex, double> phi_;
   const bool counts_;
 
-  bool prepared_ = false;
-  std::vector<const std::string*> labels_;  // the keys of class_ratio_
-  std::vector<double> log_prior_;
+  // Counts the fits and loads, so that entries gathered before one are never added after it.
+  std::uint64_t revision_ = 0;
+  DerivedCache<Scoring> scoring_;
 };
 
 }  // namespace tarnwick

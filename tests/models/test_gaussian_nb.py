@@ -114,6 +114,30 @@ def test_save_file_of_the_worked_example(tmp_path):
         '"mean":{"a|0":2,"a|1":0,"b|0":2,"b|1":0},"variance":{"a|0":1,"a|1":0,"b|0":0,"b|1":0}}')
 
 
+def test_predictions_add_what_they_read_and_nothing_else(tmp_path):
+    """After every call the file is the reference's, which adds each entry the moment it reads it:
+    adding them all once a prediction is done gives the same bytes, and a refused call adds none."""
+    model, ref = _cpp.GaussianNaiveBayes(), RefGNB()
+    for m in (model, ref):
+        m.fit([[1.0, 2.0, 3.0], [2.0, 1.0, 0.0], [0.5, 0.5, 0.5]], ["a", "b", "a"])
+        m.fit([[4.0], [5.0]], ["c", "a"])  # "b" loses its count, "c" has one feature
+    calls = [("predict", []), ("predict_one", [1.0]), ("predict", [[1.0, 2.0], [0.0]]), ("predict_one", []),
+             ("accuracy", [[1.0, 2.0, 3.0, 4.0], [0.0]]), ("predict", [[9.0]])]
+    for name, arg in calls:
+        if name == "accuracy":
+            with pytest.raises(ValueError, match="every row needs a label"):
+                model.accuracy(arg, ["a"])
+            assert saved(model, tmp_path) == ref.text()
+            got, expected = model.accuracy(arg, ["a", "c"]), [ref.predict_one(r) for r in arg]
+            assert got == 100 * sum(p == y for p, y in zip(expected, ["a", "c"])) / 2
+        elif name == "predict":
+            assert model.predict(arg) == [ref.predict_one(r) for r in arg]
+        else:
+            assert model.predict_one(arg) == ref.predict_one(arg)
+        assert saved(model, tmp_path) == ref.text(), (name, arg)
+    assert '"class_ratio":{"a":1,"b":0,"c":1}' in ref.text() and '"c|3":0' in ref.text()
+
+
 def test_ties_and_priors():
     model = _cpp.GaussianNaiveBayes()
     model.fit([[0.0], [1.0], [0.0], [1.0], [0.5]], ["b", "b", "a", "a", "a"])

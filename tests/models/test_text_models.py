@@ -228,6 +228,21 @@ def test_first_prediction_adds_the_missing_entries(cls, tmp_path):
                                 ("z", 0): 0.5}
 
 
+@pytest.mark.parametrize("cls", MODELS)
+def test_accuracy_adds_the_missing_entries_unless_refused(cls, tmp_path):
+    path = write(tmp_path / "m.json", 2, 2, {"x": 0}, {"a": 1, "b": 1}, {("a", 1): 0.5})
+    model = cls()
+    model.load(path)
+    out = str(tmp_path / "out.json")
+    with pytest.raises(ValueError, match="every text needs a label"):
+        model.accuracy(["x", "y"], ["a"])
+    model.save(out)
+    assert Path(out).read_bytes() == Path(path).read_bytes()
+    assert model.accuracy(["x"], ["b"]) == 100 * (ref_predict(read(path), "x", COUNTS[cls]) == "b")
+    model.save(out)
+    assert read(out)["phi"] == {("a", 0): 0, ("a", 1): 0.5, ("b", 0): 0, ("b", 1): 0}
+
+
 # ---------------------------------------------------------------- fitting again, files
 
 @pytest.mark.parametrize("cls", MODELS)
