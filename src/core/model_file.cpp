@@ -1,5 +1,6 @@
 #include "core/model_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -24,10 +25,14 @@ locale_t c_locale() {
   return loc;
 }
 
+// Twelve bytes from pos, carried on to the end of a character cut there, and shown as UTF-8.
 std::string excerpt(const std::string& text, std::size_t pos) {
   if (pos >= text.size()) return "the end of the text";
-  std::string s = text.substr(pos, 12);
-  return "'" + s + (pos + 12 < text.size() ? "...'" : "'");
+  std::size_t n = std::min<std::size_t>(12, text.size() - pos);
+  for (int more = 0; more < 3 && pos + n < text.size() && (text[pos + n] & 0xC0) == 0x80; ++more) ++n;
+  std::string out(1, '\'');
+  out.append(printable_utf8(std::string_view(text).substr(pos, n))).append(pos + n < text.size() ? "...'" : "'");
+  return out;
 }
 
 // Every not-a-number is written the same way, whatever its sign bit.
@@ -118,11 +123,11 @@ Reader Reader::from_file(std::string context, const std::filesystem::path& path)
   // A directory opens as a stream on some systems but holds no text to read.
   std::error_code ec;
   if (!file || std::filesystem::is_directory(path, ec)) {
-    throw std::out_of_range(context + ": cannot open '" + path.string() + "'");
+    throw std::out_of_range(context + ": cannot open '" + printable_utf8(path.native()) + "'");
   }
   std::ostringstream content;
   content << file.rdbuf();
-  return Reader(context + " of '" + path.string() + "'", std::move(content).str());
+  return Reader(context + " of '" + printable_utf8(path.native()) + "'", std::move(content).str());
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {
