@@ -143,6 +143,14 @@ def test_the_network_weights_dir_takes_any_path_form(tmp_path):
         assert other == net and target.exists(), form
 
 
+def test_a_network_pickles_a_weights_dir_that_is_not_utf8(tmp_path):
+    target = os.fsencode(tmp_path) + b"/\xff.json"
+    net = _cpp.Network(2, [3, 2], NET_X, None, weights_dir=target)
+    again = pickle.loads(pickle.dumps(net))
+    again.save_weights("")
+    assert os.listdir(os.fsencode(tmp_path)) == [b"\xff.json"] and again == net
+
+
 NUL_PATHS = {"str": lambda p: str(p) + "\0.bak", "pathlib.Path": lambda p: pathlib.Path(str(p) + "\0.bak"),
              "bytes": lambda p: os.fsencode(p) + b"\0.bak", "PathLike of bytes": lambda p: BytesPath(str(p) + "\0.bak"),
              "PathLike of str": lambda p: StrPath(str(p) + "\0.bak")}
