@@ -188,9 +188,11 @@ __dict__.
       .def("forward", reads<&ActivationFunction::forward>(), "The activation's value at x (a float, positional).")
       .def("derivative", reads<&ActivationFunction::derivative>(), "The activation's derivative at x (a float, positional).")
       .def("__reduce__", [](const py::object& self) -> py::tuple {
+        require_constructed<ActivationFunction>(self);
         return py::make_tuple(py::type::of(self), py::tuple(), py::getattr(self, "__dict__", py::none()));
       }, "Pickles as the class called without arguments, then the instance's __dict__.")
       .def("__repr__", [](const py::object& self) {
+        require_constructed<ActivationFunction>(self);
         return py::type::of(self).attr("__name__").cast<std::string>() + "()";
       }, "The class name and (), for example ReLU().");
   py::class_<ReLU, ActivationFunction>(m, "ReLU", "max(x, 0.0); derivative 1.0 above 0.0, else 0.0 (nan gives 0.0).")

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "core/matrix.hpp"
+#include "core/text.hpp"
 #include "core/types.hpp"
 
 // Declared before anything can name them, so that no file ever sees the generic casters.
@@ -30,6 +31,8 @@ template <>
 struct type_caster<int>;
 template <>
 struct type_caster<std::filesystem::path>;
+template <>
+struct type_caster<std::string>;
 }  // namespace pybind11::detail
 
 namespace tarnwick::bindings::convert {
@@ -490,6 +493,20 @@ struct type_caster<std::filesystem::path> {
   }
 
   PYBIND11_TYPE_CASTER(std::filesystem::path, io_name("str | os.PathLike[str]", "str"));
+};
+
+// Text is a str, or bytes (and bytearray) holding UTF-8: every string the library keeps comes back
+// to Python as a str, so bytes that do not decode (a label, a metric, a pickled file's text) are
+// refused with ValueError, as a model file holding them is, rather than kept and failing later.
+template <>
+struct type_caster<std::string> : string_caster<std::string> {
+  bool load(handle src, bool convert) {
+    if (!string_caster<std::string>::load(src, convert)) return false;
+    if (!PyUnicode_Check(src.ptr()) && !tarnwick::valid_utf8(value)) {
+      throw value_error("text given as bytes must be UTF-8");
+    }
+    return true;
+  }
 };
 
 }  // namespace pybind11::detail

@@ -1,5 +1,6 @@
 // How a call reaches a library object from Python: the object must have been constructed (a
-// class's __new__ without __init__ leaves none: TypeError naming the class), its lock is taken
+// class's __new__ without __init__ leaves none: TypeError naming the class, raised where pybind11
+// loads the object, see module.cpp and the node casters below), its lock is taken
 // (shared for calls that only read, alone for calls that change it) without ever waiting for it
 // while holding the interpreter lock, and long computations run with the interpreter lock released.
 #pragma once
@@ -11,15 +12,44 @@
 #include <type_traits>
 #include <utility>
 
+#include "autodiff/element.hpp"
+#include "autodiff/matrix.hpp"
+#include "autodiff/scalar.hpp"
 #include "core/object_lock.hpp"
 #include "core/types.hpp"
+
+namespace pybind11::detail {
+
+// An autodiff node is passed by its shared owner, which an object Python built without __init__
+// lacks: TypeError naming its class, rather than the RuntimeError pybind11 raises about holders.
+template <typename Node>
+class node_caster : public copyable_holder_caster<Node, std::shared_ptr<Node>> {
+ public:
+  bool load(handle src, bool convert) {
+    if (src && isinstance<Node>(src) && !is_holder_constructed(src.ptr())) {
+      throw type_error(type::handle_of(src).attr("__name__").template cast<std::string>() +
+                       " object is not initialized: its __init__ was never called");
+    }
+    return copyable_holder_caster<Node, std::shared_ptr<Node>>::load(src, convert);
+  }
+};
+
+template <>
+class type_caster<std::shared_ptr<tarnwick::Element>> : public node_caster<tarnwick::Element> {};
+template <>
+class type_caster<std::shared_ptr<tarnwick::Scalar>> : public node_caster<tarnwick::Scalar> {};
+template <>
+class type_caster<std::shared_ptr<tarnwick::Matrix>> : public node_caster<tarnwick::Matrix> {};
+
+}  // namespace pybind11::detail
 
 namespace tarnwick::bindings {
 
 enum class Access { read, write };
 enum class Gil { keep, release };
 
-// The object behind self, or TypeError when its class's __init__ never ran.
+// The object behind self, or TypeError when its class's __init__ never ran (pybind11 refuses such
+// an object before this point; the check stays for a pointer that arrives by another way).
 template <typename T>
 T& constructed(T* self) {
   if (self == nullptr) {
@@ -27,6 +57,13 @@ T& constructed(T* self) {
     throw pybind11::type_error(name + " object is not initialized: its __init__ was never called");
   }
   return *self;
+}
+
+// For a method that takes self as a Python object (to read its class or its __dict__): TypeError
+// naming the class when its __init__ never ran, as every other method raises.
+template <typename T>
+void require_constructed(pybind11::handle self) {
+  static_cast<void>(self.cast<const T*>());
 }
 
 // The object's lock for one call. Waiting happens only with the interpreter lock released: a thread

@@ -1,8 +1,12 @@
 // The module entry: sets the docstring, connects the library's long loops to Python's signal
-// handling, maps the library's file errors to OSError and registers every subsystem in its fixed
-// order.
+// handling, maps the library's file errors to OSError, registers every subsystem in its fixed
+// order and makes every class refuse objects whose __init__ never ran.
+#include <array>
 #include <cerrno>
+#include <cstddef>
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "bindings/convert.hpp"
 #include "bindings/register.hpp"
@@ -34,6 +38,36 @@ void translate_file_errors(std::exception_ptr p) {
   }
 }
 
+// Cls.__new__(Cls) makes an object that holds no library value. Handed such an object (as self or
+// as an argument), pybind11 would allocate uninitialised memory for the value and call the method
+// on it. Every class of the module gives pybind11 an allocator that raises TypeError naming the
+// class instead; one function per class, because the allocator is told only the size.
+constexpr std::size_t kMaxClasses = 32;
+std::array<std::string, kMaxClasses> class_names;
+
+template <std::size_t I>
+void* refuse_unconstructed(std::size_t) {
+  throw py::type_error(class_names[I] + " object is not initialized: its __init__ was never called");
+}
+
+template <std::size_t... I>
+constexpr auto refusals(std::index_sequence<I...>) {
+  return std::array<void* (*)(std::size_t), sizeof...(I)>{&refuse_unconstructed<I>...};
+}
+
+void refuse_unconstructed_objects(const py::module_& m) {
+  static constexpr auto allocators = refusals(std::make_index_sequence<kMaxClasses>());
+  std::size_t next = 0;
+  for (const auto item : m.attr("__dict__").cast<py::dict>()) {
+    if (!PyType_Check(item.second.ptr())) continue;
+    py::detail::type_info* info = py::detail::get_type_info(reinterpret_cast<PyTypeObject*>(item.second.ptr()));
+    if (info == nullptr || info->type != reinterpret_cast<PyTypeObject*>(item.second.ptr())) continue;
+    if (next == kMaxClasses) py::pybind11_fail("refuse_unconstructed_objects: raise kMaxClasses");
+    class_names[next] = py::str(item.first).cast<std::string>();
+    info->operator_new = allocators[next++];
+  }
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_cpp, m, py::multiple_interpreters::not_supported()) {
@@ -48,4 +82,5 @@ PYBIND11_MODULE(_cpp, m, py::multiple_interpreters::not_supported()) {
   tarnwick::bindings::register_neighbours(m);
   tarnwick::bindings::register_text(m);
   tarnwick::bindings::register_random(m);
+  refuse_unconstructed_objects(m);
 }

@@ -261,7 +261,7 @@ Raises:
         });
         const py::tuple args = py::make_tuple(st.layer_num, std::move(st.neurons_in_layers), std::move(st.initial_input),
                                               n->optimizer_object, st.dropout_rate, st.function_type,
-                                              n->activation_object, st.weights_dir);
+                                              n->activation_object, std::filesystem::path(st.weights_dir));
         return py::make_tuple(py::type::of(self), args, py::make_tuple(st.weights, st.hyperparams));
       }, "Pickles as the constructor arguments and the texts of the two files.")
       .def("__repr__", [](const Network* self) {

@@ -50,7 +50,8 @@ void refuse_pickling(Class& cls) {
 
 // __eq__(self, other): key(self) == key(other) for another T, False for any other object (typed so
 // that a stub reads `other: object`, as Python's own __eq__ does). Each key is taken under its own
-// object's lock in turn, never both locks at once.
+// object's lock in turn, never both locks at once; so an object is compared with itself by taking
+// its key once, which another thread changing it in between cannot make unequal.
 template <typename T, typename Class, typename Key>
 void equality(Class& cls, Key key, const char* doc) {
   namespace py = pybind11;
@@ -58,8 +59,9 @@ void equality(Class& cls, Key key, const char* doc) {
       "__eq__",
       [key](const T* self, const py::object& other) {
         if (!py::isinstance<T>(other)) return false;
+        const T* theirs = other.cast<const T*>();
         const auto mine = with_object<Access::read>(self, key);
-        return mine == with_object<Access::read>(other.cast<const T*>(), key);
+        return theirs == self || mine == with_object<Access::read>(theirs, key);
       },
       py::arg("other"), doc);
 }

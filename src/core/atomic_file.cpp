@@ -22,14 +22,19 @@ namespace {
   throw fs::filesystem_error("cannot write the file", target, std::error_code(err, std::generic_category()));
 }
 
-// Where the bytes end up: the target itself, or the file a symbolic link at the target names (the
-// link stays a link). A link that cannot be resolved is an error, never replaced by a file.
-fs::path destination(const fs::path& target, bool exists) {
-  std::error_code ec;
-  if (!fs::is_symlink(fs::symlink_status(target, ec))) return target;
-  fs::path resolved = exists ? fs::canonical(target, ec) : fs::weakly_canonical(target, ec);
-  if (ec) fail(target, ec.value());
-  return resolved;
+// Where the bytes end up: the target itself, or the file that the symbolic link at the target (and
+// any link it names in turn) leads to; the links stay links. A link to a file that is not there
+// yet leads to where that file is made.
+fs::path destination(const fs::path& target) {
+  fs::path at = target;
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(at, ec))) return at;
+    const fs::path next = fs::read_symlink(at, ec);
+    if (ec) fail(target, ec.value());
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  fail(target, ELOOP);
 }
 
 // Removes the temporary file unless the rename took it over; closes the descriptor if still open.
@@ -113,7 +118,7 @@ void write_file_atomically(const fs::path& target, std::string_view bytes) {
     return;
   }
   if (exists && S_ISDIR(old.st_mode)) fail(target, EISDIR);
-  const fs::path dest = destination(target, exists);
+  const fs::path dest = destination(target);
   TemporaryFile tmp(dest, target);
   // A file that is replaced keeps its permission bits; a new one gets the usual 0666 less umask.
   if (exists) ::fchmod(tmp.fd(), old.st_mode & 07777);

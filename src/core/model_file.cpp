@@ -19,10 +19,14 @@ namespace tarnwick::modelfile {
 
 namespace {
 
+// Twelve bytes from pos, carried on to the end of a character cut there, and shown as UTF-8.
 std::string excerpt(const std::string& text, std::size_t pos) {
   if (pos >= text.size()) return "the end of the text";
-  std::string s = text.substr(pos, 12);
-  return "'" + s + (pos + 12 < text.size() ? "...'" : "'");
+  std::size_t n = std::min<std::size_t>(12, text.size() - pos);
+  for (int more = 0; more < 3 && pos + n < text.size() && (text[pos + n] & 0xC0) == 0x80; ++more) ++n;
+  std::string out(1, '\'');
+  out.append(printable_utf8(std::string_view(text).substr(pos, n))).append(pos + n < text.size() ? "...'" : "'");
+  return out;
 }
 
 // Writes the numbers of v, separated by commas, at the end of out: formatted into a block on the
@@ -141,12 +145,13 @@ Reader Reader::from_file(std::string context, const std::filesystem::path& path)
   // A directory opens as a stream on some systems but holds no text to read.
   std::error_code ec;
   if (!file || std::filesystem::is_directory(path, ec)) {
-    throw std::out_of_range(context + ": cannot open '" + path.string() + "'");
+    throw std::out_of_range(context + ": cannot open '" + printable_utf8(path.native()) + "'");
   }
   // Growing the text raises on a short memory (MemoryError) rather than ending it early.
   std::string text = read_all(file, path);
-  if (file.bad()) throw std::out_of_range(context + ": cannot read '" + path.string() + "'");
-  return Reader(context + " of '" + path.string() + "'", std::move(text));
+  const std::string shown = printable_utf8(path.native());
+  if (file.bad()) throw std::out_of_range(context + ": cannot read '" + shown + "'");
+  return Reader(context + " of '" + shown + "'", std::move(text));
 }
 
 void Reader::malformed(std::size_t pos, std::string_view expected) const {

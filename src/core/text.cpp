@@ -91,38 +91,66 @@ ClassCounts calculate_class_ratio(const std::vector<std::string>& labels) {
   return ratio;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at p, or 0 when the bytes from p are not one.
+std::size_t utf8_character(const unsigned char* p, const unsigned char* end) {
+  const unsigned c = *p;
+  if (c < 0x80) return 1;
+  std::size_t extra;
+  unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    extra = 1;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    extra = 2;
+    if (c == 0xE0) lo = 0xA0;       // overlong
+    if (c == 0xED) hi = 0x9F;       // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    extra = 3;
+    if (c == 0xF0) lo = 0x90;       // overlong
+    if (c == 0xF4) hi = 0x8F;       // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (std::size_t(end - p) <= extra) return 0;
+  if (p[1] < lo || p[1] > hi) return 0;
+  for (std::size_t i = 2; i <= extra; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+  }
+  return extra + 1;
+}
+
+}  // namespace
+
 bool valid_utf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
   while (p < end) {
-    const unsigned c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int extra;
-    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2;
-      if (c == 0xE0) lo = 0xA0;       // overlong
-      if (c == 0xED) hi = 0x9F;       // surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-      if (c == 0xF0) lo = 0x90;       // overlong
-      if (c == 0xF4) hi = 0x8F;       // above U+10FFFF
-    } else {
-      return false;
-    }
-    if (end - p <= extra) return false;
-    if (p[1] < lo || p[1] > hi) return false;
-    for (int i = 2; i <= extra; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
-    }
-    p += extra + 1;
+    const std::size_t n = utf8_character(p, end);
+    if (n == 0) return false;
+    p += n;
   }
   return true;
+}
+
+std::string printable_utf8(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const std::size_t n = utf8_character(p, end);
+    if (n == 0) {
+      out.append("\\x").push_back(kHex[*p >> 4]);
+      out.push_back(kHex[*p & 0xF]);
+      ++p;
+    } else {
+      out.append(reinterpret_cast<const char*>(p), n);
+      p += n;
+    }
+  }
+  return out;
 }
 
 }  // namespace tarnwick

@@ -42,10 +42,14 @@ FeatureMatrix vectorize(const std::vector<std::string>& texts, int vocab_size, c
                         const Vocabulary& vocab, bool counts);
 
 // How often each label occurs (counts, not fractions).
+ClassCounts calculate_class_ratio(const std::vector<std::string>& labels);
+
 // True when text is well-formed UTF-8 as Python decodes it strictly: no overlong forms, no
 // surrogates, nothing above U+10FFFF.
 bool valid_utf8(std::string_view text);
 
-ClassCounts calculate_class_ratio(const std::vector<std::string>& labels);
+// The text for an error message, which Python decodes strictly as UTF-8: every byte that is not
+// part of a well-formed character is written as \xNN.
+std::string printable_utf8(std::string_view text);
 
 }  // namespace tarnwick

@@ -170,7 +170,7 @@ def plausible(p_kind: tuple, name: str = "") -> str:
     if kind == "tuple":
         return "(" + "".join(plausible(k) + ", " for k in p_kind[1]) + ")"
     if kind == "obj":
-        return f"make({p_kind[1]!r})"
+        return f"make({p_kind[1]!r}, 'argument')"
     if kind == "optional":
         return plausible(p_kind[1], name)
     if kind == "callable":
@@ -324,8 +324,11 @@ class SetupError(Exception):
 
 
 def _make(name: str, state: str = "new"):
+    """An object of the class name: new, fitted, or (as an argument) of a registered subclass where
+    there is one, so that a network's activation is a built-in one rather than the abstract base."""
     cls = getattr(_cpp, name)
-    candidates = [cls] + [c for c in cls.__subclasses__() if getattr(_cpp, c.__name__, None) is c]
+    subclasses = [c for c in cls.__subclasses__() if getattr(_cpp, c.__name__, None) is c]
+    candidates = subclasses + [cls] if state == "argument" else [cls] + subclasses
     for candidate in candidates:
         init = candidate.__dict__.get("__init__")
         for params in signatures(init.__doc__ if init else None, True) or [[]]:
