@@ -13,6 +13,7 @@
 #include <exception>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -61,10 +62,19 @@ void each_call(const char* what, F&&... f) {
 }
 
 // A file of this process in memory-backed storage when there is some (fuzzing writes it for every
-// input), named by role so that the input and the before/after saves never share a file.
+// input), named by role so that the input and the before/after saves never share a file. The files
+// are removed when the process exits normally (a run, a merge's child, a -runs limit); a crash
+// leaves them, holding the input and saves that crashed.
 inline std::string scratch_path(const char* role) {
-  static const std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return dir + "/tarnwick-fuzz-" + std::to_string(getpid()) + "-" + role + ".json";
+  struct Scratch {
+    std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::set<std::string> paths;
+    ~Scratch() {
+      for (const std::string& path : paths) std::remove(path.c_str());
+    }
+  };
+  static Scratch scratch;
+  return *scratch.paths.insert(scratch.dir + "/tarnwick-fuzz-" + std::to_string(getpid()) + "-" + role + ".json").first;
 }
 
 inline void write_file(const std::string& path, const uint8_t* data, std::size_t size) {
