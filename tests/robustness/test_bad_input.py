@@ -444,6 +444,10 @@ def walk(statements: list[str], workdir: str) -> Walk:
     env = dict(os.environ, OPENBLAS_NUM_THREADS="1")   # keeps the BLAS threads' buffers inside the limit
     if SANITIZED:
         env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":max_allocation_size_mb=4096"
+        # A child's report (the thread sanitizer's allocator refusing a size, for one) goes to its
+        # standard error, where the walk reads why the child ended, not to the run's report files.
+        env["TSAN_OPTIONS"] = ":".join(o for o in env.get("TSAN_OPTIONS", "").split(":")
+                                       if not o.startswith("log_path="))
     this_file = os.path.abspath(__file__)
     pending = [statements[i:i + BATCH] for i in range(0, len(statements), BATCH)]
     while pending:

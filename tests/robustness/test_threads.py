@@ -9,7 +9,8 @@ Meanwhile two threads train one network that has a Python activation, and the fo
 The run happens in a child process, so that a crash or a deadlock fails the test rather than
 ending or stalling the test run.
 
-    python tests/robustness/test_threads.py --child DIR     # the run itself, printing a summary
+    python tests/robustness/test_threads.py --child DIR [SECONDS]   # the run alone, longer if asked;
+                                                                    # its summary is DIR/summary.json
 """
 
 from __future__ import annotations
@@ -81,7 +82,7 @@ def kinds() -> list[Kind]:
     ]
 
 
-def child(workdir: str) -> None:
+def child(workdir: str, seconds: float = SECONDS) -> None:
     all_kinds = kinds()
     # The single-threaded reference: a model fitted alone, its file text, its answers.
     reference, shared, answers, reference_files = {}, {}, {}, {}
@@ -199,7 +200,7 @@ def child(workdir: str) -> None:
     threads += [threading.Thread(target=trainer, daemon=True) for _ in range(TRAINERS)]
     for t in threads:
         t.start()
-    time.sleep(SECONDS)
+    time.sleep(seconds)
     stop.set()
     for t in threads:
         t.join(60)
@@ -236,6 +237,6 @@ def test_threads_share_models_and_a_network_without_error(tmp_path):
 
 if __name__ == "__main__":
     if sys.argv[1:2] == ["--child"]:
-        child(sys.argv[2])
+        child(sys.argv[2], *map(float, sys.argv[3:4]))
     else:
-        sys.exit("usage: test_threads.py --child DIR")
+        sys.exit("usage: test_threads.py --child DIR [SECONDS]")
