@@ -564,7 +564,7 @@ class Network:
         Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rate":0.001,"optimizer":"Adam"}.
         
         Raises:
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
     def save_weights(self, path: str | os.PathLike[str] = 'weights.json') -> None:
         """
@@ -573,7 +573,7 @@ class Network:
         Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per layer.
         
         Raises:
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
     def train_epochs_quiet(self, epochs: typing.SupportsIndex, train_labels: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, batch_size: typing.SupportsIndex) -> list[float]:
         """
@@ -731,7 +731,7 @@ class GDA:
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
     @property
     def covariance(self) -> list[list[float]]:
@@ -868,7 +868,7 @@ class LinearRegression:
         Writes the model to path as one line: {"theta0":...,"theta1":...}.
         
         Raises:
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
     @property
     def theta0(self) -> float:
@@ -987,7 +987,7 @@ class LogisticRegression:
         
         Raises:
             ValueError: positive_class holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
     @property
     def positive_class(self) -> str:
@@ -1109,7 +1109,7 @@ class KNN:
         
         Raises:
             ValueError: the metric or a label holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
 class KDTree:
     """
@@ -1215,7 +1215,7 @@ class KDTree:
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
 class GaussianNaiveBayes:
     """
@@ -1311,7 +1311,7 @@ class GaussianNaiveBayes:
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
 class BernoulliNaiveBayes:
     """
@@ -1406,7 +1406,7 @@ class BernoulliNaiveBayes:
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
 class MultinomialNaiveBayes:
     """
@@ -1501,7 +1501,7 @@ class MultinomialNaiveBayes:
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
-            RuntimeError: the file cannot be written.
+            OSError: the file cannot be written (the old file is left as it was).
         """
 def LU_decomposition(arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: typing.SupportsIndex) -> tuple[list[list[float]], list[list[float]]]:
     """

@@ -81,7 +81,7 @@ Format: {"k":5,"metric":"euclidean","x_train":[[...],...],"y_train":["a",...]}.
 
 Raises:
     ValueError: the metric or a label holds '"' (nothing is written).
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&KNN::load, Gil::release>(), py::arg("path") = "knn.json",
           R"doc(Replaces k, the metric and the training data with those of a save file (all or nothing).
@@ -162,7 +162,7 @@ Format: {"x_train":[[...],...],"y_train":["a",...]}.
 
 Raises:
     ValueError: a label holds '"' (nothing is written).
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&KDTree::load, Gil::release>(), py::arg("path") = "kdtree.json",
           R"doc(Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
@@ -243,7 +243,7 @@ Format: {"n":3,"class_ratio":{"a":2,"b":1},"class_numbering":{"a":0,"b":1},"mean
 
 Raises:
     ValueError: a label holds '"' (nothing is written).
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&GaussianNaiveBayes::load, Gil::release>(), py::arg("path") = "gaussian_nb.json",
            R"doc(Replaces the model's tables with those of a save file (all or nothing).

@@ -213,7 +213,7 @@ Raises:
 Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per layer.
 
 Raises:
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load_weights", writes<&Network::load_weights, Gil::release>(), py::arg("path") = "weights.json",
            R"doc(Replaces every layer's weights and bias with those of a save_weights file.
@@ -230,7 +230,7 @@ Raises:
 Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rate":0.001,"optimizer":"Adam"}.
 
 Raises:
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load_hyperparams", writes<&Network::load_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
            R"doc(Restores the dropout rate and, when both have one, the optimizer's learning rate.

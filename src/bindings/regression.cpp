@@ -80,7 +80,7 @@ Format: {"positive_class":"a","negative_class":"b","dimension":1,"phi":0.5,"mu_z
 
 Raises:
     ValueError: a label holds '"' (nothing is written).
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&GDA::load, Gil::release>(), py::arg("path") = "gda.json",
           R"doc(Replaces every field with those of a save file (all or nothing).
@@ -148,7 +148,7 @@ Raises:
            R"doc(Writes the model to path as one line: {"theta0":...,"theta1":...}.
 
 Raises:
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&LinearRegression::load, Gil::release>(), py::arg("path") = "linear_regression.json",
            R"doc(Replaces theta0 and theta1 with those of a save file (both or neither).
@@ -233,7 +233,7 @@ Raises:
 
 Raises:
     ValueError: positive_class holds '"' (nothing is written).
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&LogisticRegression::load, Gil::release>(), py::arg("path") = "logistic_regression.json",
            R"doc(Replaces positive_class and thetas with those of a save file (both or neither).

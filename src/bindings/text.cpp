@@ -78,7 +78,7 @@ Format: {"vocab_size":V,"n":N,"vocab":{"word":column,...},"class_ratio":{"label"
 
 Raises:
     ValueError: a label holds '"' (nothing is written).
-    RuntimeError: the file cannot be written.
+    OSError: the file cannot be written (the old file is left as it was).
 )doc")
       .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = file,
           R"doc(Replaces the model's fields with those of a save file (all or nothing).
