@@ -17,7 +17,7 @@ namespace tarnwick::bindings {
 namespace {
 
 template <typename Model>
-void register_text_model(py::module_& m, const char* name, const char* file, const char* doc) {
+void register_text_model(py::module_& m, const char* name, const char* doc) {
   py::class_<Model> cls(m, name, doc);
   cls.def(py::init<int>(), py::arg("vocab_size") = 1000,
           "A model over the vocab_size most frequent training words (int, at least 0; checked by fit).")
@@ -70,7 +70,7 @@ Returns:
 Raises:
     ValueError: fewer labels than texts.
 )doc")
-      .def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = file,
+      .def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = Model::default_file,
           R"doc(Writes the model to path as one line of text (either text model loads it).
 
 Format: {"vocab_size":V,"n":N,"vocab":{"word":column,...},"class_ratio":{"label":count,...},
@@ -80,7 +80,7 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = file,
+      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = Model::default_file,
           R"doc(Replaces the model's fields with those of a save file (all or nothing).
 
 Raises:
@@ -98,13 +98,13 @@ Raises:
 }  // namespace
 
 void register_text(py::module_& m) {
-  register_text_model<BernoulliNaiveBayes>(m, "BernoulliNaiveBayes", "bernoulli_nb.json",
+  register_text_model<BernoulliNaiveBayes>(m, "BernoulliNaiveBayes",
       R"doc(Bernoulli naive Bayes over raw texts: a text is the set of vocabulary words it holds.
 
 phi(c, j) = (texts of class c holding word j + 1) / (texts of c + 2); every column scores, absent
 words included. Pickles as its file text; equal models write the same file.
 )doc");
-  register_text_model<MultinomialNaiveBayes>(m, "MultinomialNaiveBayes", "multinomial_nb.json",
+  register_text_model<MultinomialNaiveBayes>(m, "MultinomialNaiveBayes",
       R"doc(Multinomial naive Bayes over raw texts: a text is its word counts.
 
 phi(c, j) = (occurrences of word j in class c + 1) / (vocab_size + words of class c). Pickles as

@@ -14,6 +14,9 @@ namespace tarnwick {
 
 class BernoulliNaiveBayes : public TextNaiveBayes {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "bernoulli_nb.json";
+
   explicit BernoulliNaiveBayes(int vocab_size = 1000);
 
  private:

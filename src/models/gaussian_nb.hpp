@@ -21,6 +21,9 @@ namespace tarnwick {
 
 class GaussianNaiveBayes {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "gaussian_nb.json";
+
   // Held by the Python bindings around every call (see bindings/guard.hpp).
   mutable ObjectLock object_lock;
 
@@ -56,9 +59,9 @@ class GaussianNaiveBayes {
   std::vector<std::string> predict(const DoubleMatrix& x_test);
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test);
 
-  void save(const std::filesystem::path& path = "gaussian_nb.json") const;
+  void save(const std::filesystem::path& path = default_file) const;
   // All or nothing: on any error the model is left as it was.
-  void load(const std::filesystem::path& path = "gaussian_nb.json");
+  void load(const std::filesystem::path& path = default_file);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

@@ -17,6 +17,9 @@ namespace tarnwick {
 
 class GDA {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "gda.json";
+
   // Held by the Python bindings around every call (see bindings/guard.hpp).
   mutable ObjectLock object_lock;
 

@@ -19,6 +19,9 @@ namespace tarnwick {
 
 class KDTree {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "kdtree.json";
+
   // Held by the Python bindings around every call (see bindings/guard.hpp).
   mutable ObjectLock object_lock;
 
@@ -33,10 +36,10 @@ class KDTree {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, int k = 1) const;
 
-  void save(const std::filesystem::path& path = "kdtree.json") const;
+  void save(const std::filesystem::path& path = default_file) const;
   // Rebuilds the tree from the saved points; a file without points gives an untrained model. All
   // or nothing: on any error the model is left as it was.
-  void load(const std::filesystem::path& path = "kdtree.json");
+  void load(const std::filesystem::path& path = default_file);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

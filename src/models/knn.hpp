@@ -18,6 +18,9 @@ namespace tarnwick {
 
 class KNN {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "knn.json";
+
   // Held by the Python bindings around every call (see bindings/guard.hpp).
   mutable ObjectLock object_lock;
 
@@ -34,9 +37,9 @@ class KNN {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) const;
 
-  void save(const std::filesystem::path& path = "knn.json") const;
+  void save(const std::filesystem::path& path = default_file) const;
   // All or nothing: on any error the model is left as it was.
-  void load(const std::filesystem::path& path = "knn.json");
+  void load(const std::filesystem::path& path = default_file);
   // The text save writes and load reads, without a file (what pickling carries).
   std::string to_text() const;
   void load_text(const std::string& text);

@@ -16,6 +16,9 @@ namespace tarnwick {
 
 class LogisticRegression {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "logistic_regression.json";
+
   // Held by the Python bindings around every call (see bindings/guard.hpp).
   mutable ObjectLock object_lock;
 

@@ -14,6 +14,9 @@ namespace tarnwick {
 
 class MultinomialNaiveBayes : public TextNaiveBayes {
  public:
+  // The file save and load use when given no path.
+  static constexpr const char* default_file = "multinomial_nb.json";
+
   explicit MultinomialNaiveBayes(int vocab_size = 1000);
 
  private:
