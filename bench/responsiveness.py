@@ -22,11 +22,13 @@ import random
 import signal
 import subprocess
 import sys
-import threading
 import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve()
+# The ticker of the Ctrl-C tests; the stall is measured on the clock both processes share.
+sys.path.insert(0, str(HERE.parent.parent / "tests"))
+from interrupts import longest_stall  # noqa: E402
 
 
 def _np():
@@ -185,35 +187,13 @@ CASES = {
 }
 
 
-def longest_stall(call) -> tuple[float, float]:
-    """(longest gap between a 1 ms ticker thread's ticks while call() ran, the call's length)."""
-    ticks, running = [], threading.Event()
-    running.set()
-
-    def tick():
-        while running.is_set():
-            ticks.append(time.monotonic())
-            time.sleep(0.001)
-
-    ticker = threading.Thread(target=tick)
-    ticker.start()
-    time.sleep(0.05)
-    start = time.monotonic()
-    call()
-    end = time.monotonic()
-    running.clear()
-    ticker.join()
-    during = [start] + [t for t in ticks if start < t < end] + [end]
-    return max(b - a for a, b in zip(during, during[1:])), end - start
-
-
 def child(name: str) -> None:
     # The network's progress lines go to descriptor 1: the reports to this process take a copy.
     report = os.fdopen(os.dup(1), "w")
     devnull = os.open(os.devnull, os.O_WRONLY)
     os.dup2(devnull, 1)
     size, call = CASES[name]()
-    stall, duration = longest_stall(call)
+    stall, duration = longest_stall(call, clock=time.monotonic, settle=0.05)
     print(json.dumps({"size": size, "stall": stall, "duration": duration}), file=report, flush=True)
     caught = ended = None
     try:

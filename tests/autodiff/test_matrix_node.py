@@ -7,28 +7,14 @@ import random
 import pytest
 
 import _cpp
+from autodiff.reference import emap, ezip, matmul, relu, relu_slope, sigmoid
+from autodiff.reference import transpose as T
 
 M = _cpp.Matrix
 NAN = float("nan")
 
 
 # Reference arithmetic on lists of lists, one double operation per entry as the engine does it.
-def emap(f, A):
-    return [[f(x) for x in row] for row in A]
-
-
-def ezip(f, A, B):
-    return [[f(x, y) for x, y in zip(ra, rb)] for ra, rb in zip(A, B)]
-
-
-def T(A):
-    return [list(col) for col in zip(*A)]
-
-
-def matmul(A, B):  # exact for the quarter-integer data used with it
-    return [[math.fsum(a * b for a, b in zip(row, col)) for col in zip(*B)] for row in A]
-
-
 def ones(A):
     return emap(lambda x: 1.0, A)
 
@@ -64,9 +50,8 @@ BINARY = {
 }
 UNARY = {
     "__neg__": ("neg", neg, lambda A, O, G: neg(G)),
-    "relu": ("relu", lambda A: emap(lambda x: x if 0.0 < x else 0.0, A),
-             lambda A, O, G: mul(emap(lambda x: 1.0 if x > 0.0 else 0.0, A), G)),
-    "sigmoid": ("sigmoid", lambda A: emap(lambda x: 1.0 / (math.exp(-x) + 1.0), A),
+    "relu": ("relu", lambda A: emap(relu, A), lambda A, O, G: mul(emap(relu_slope, A), G)),
+    "sigmoid": ("sigmoid", lambda A: emap(sigmoid, A),
                 lambda A, O, G: mul(mul(O, sub(ones(O), O)), G)),
     "tanh_op": ("tanh", lambda A: emap(math.tanh, A), lambda A, O, G: mul(sub(ones(O), mul(O, O)), G)),
     "exp_op": ("exp", lambda A: emap(math.exp, A), lambda A, O, G: mul(O, G)),
@@ -260,8 +245,8 @@ def test_ieee_results_are_not_errors():
 # Random expressions over 2x3 values: the gradient of sum(W * f(X)) against central differences.
 # Plain lists keep this test free of peers, so it also runs in the sanitizer build.
 FD_UNARY = {
-    "__neg__": lambda x: -x, "sigmoid": lambda x: 1.0 / (math.exp(-x) + 1.0), "tanh_op": math.tanh,
-    "exp_op": math.exp, "log_op": math.log, "relu": lambda x: x if x > 0 else 0.0,
+    "__neg__": lambda x: -x, "sigmoid": sigmoid, "tanh_op": math.tanh, "exp_op": math.exp, "log_op": math.log,
+    "relu": relu,
 }
 FD_BINARY = {"__add__": lambda x, y: x + y, "__sub__": lambda x, y: x - y, "__truediv__": lambda x, y: x / y,
              "element_wise_mult": lambda x, y: x * y}

@@ -7,13 +7,10 @@ import random
 import pytest
 
 import _cpp
+from autodiff.reference import relu, relu_slope, sigmoid
 
 S = _cpp.Scalar
 NAN = float("nan")
-
-
-def sig(x):
-    return 1.0 / (math.exp(-x) + 1.0)
 
 
 # name: (label, forward, backward) with backward(a, b, out, g) -> (da, db) added in that order.
@@ -27,8 +24,8 @@ BINARY = {
 }
 UNARY = {
     "__neg__": ("neg", lambda a: -a, lambda a, o, g: -g),
-    "relu": ("relu", lambda a: a if 0.0 < a else 0.0, lambda a, o, g: (1.0 if 0.0 < a else 0.0) * g),
-    "sigmoid": ("sigmoid", sig, lambda a, o, g: ((1.0 - o) * o) * g),
+    "relu": ("relu", relu, lambda a, o, g: relu_slope(a) * g),
+    "sigmoid": ("sigmoid", sigmoid, lambda a, o, g: ((1.0 - o) * o) * g),
     "tanh_op": ("tanh", math.tanh, lambda a, o, g: (1.0 - math.tanh(a) * math.tanh(a)) * g),
     "exp_op": ("exp", math.exp, lambda a, o, g: math.exp(a) * g),
     "log_op": ("log", math.log, lambda a, o, g: (1.0 / a) * g),

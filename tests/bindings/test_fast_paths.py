@@ -4,68 +4,12 @@ plain loops written out below (NaN as NaN: their sign and payload are not part o
 """
 
 import math
-import struct
 
 import numpy as np
 import pytest
 
 import _cpp
-
-
-def lu_reference(A, n):
-    L = [[0.0] * n for _ in range(n)]
-    U = [[0.0] * n for _ in range(n)]
-    for i in range(n):
-        L[i][i] = 1.0
-        U[0][i] = A[0][i]
-        L[i][0] = _divide(A[i][0], U[0][0])
-    for k in range(1, n):
-        for j in range(k + 1):
-            s = 0.0
-            for m in range(j):
-                s += L[j][m] * U[m][k]
-            U[j][k] = A[j][k] - s
-        r = _divide(1.0, U[k][k])
-        for i in range(k + 1, n):
-            s = 0.0
-            for m in range(k):
-                s += L[i][m] * U[m][k]
-            L[i][k] = (A[i][k] - s) * r
-    return L, U
-
-
-def inverse_reference(L, U, n):
-    Y = [[1.0 if i == j else 0.0 for j in range(n)] for i in range(n)]
-    X = [[0.0] * n for _ in range(n)]
-    for j in range(1, n):
-        for c in range(n):
-            s = 0.0
-            for l in range(j):
-                s += L[j][l] * Y[l][c]
-            Y[j][c] = (1.0 if j == c else 0.0) - s
-    for d in range(n - 1, -1, -1):
-        r = _divide(1.0, U[d][d])
-        for c in range(n):
-            s = 0.0
-            for m in range(d + 1, n):
-                s += U[d][m] * X[m][c]
-            X[d][c] = (Y[d][c] - s) * r
-    return X
-
-
-def _divide(a, b):
-    """IEEE division, where Python would raise on a zero divisor."""
-    if b != 0.0 or math.isnan(b):
-        return a / b
-    if math.isnan(a) or a == 0.0:
-        return math.nan
-    return math.copysign(math.inf, a) * math.copysign(1.0, b)
-
-
-def same_bits(a, b):
-    if isinstance(a, list):
-        return len(a) == len(b) and all(same_bits(x, y) for x, y in zip(a, b))
-    return (math.isnan(a) and math.isnan(b)) or struct.pack("<d", a) == struct.pack("<d", b)
+from core.reference import inverse, lu, same_bits
 
 
 def matrices():
@@ -89,18 +33,18 @@ CASES = list(matrices())
 def test_lu_and_inverse_match_the_plain_loops(A):
     n = len(A)
     L, U = _cpp.LU_decomposition(A, n)
-    L_ref, U_ref = lu_reference(A, n)
+    L_ref, U_ref = lu(A, n)
     assert same_bits(L, L_ref) and same_bits(U, U_ref)
-    assert same_bits(_cpp.matrix_inverse(L, U, n), inverse_reference(L_ref, U_ref, n))
+    assert same_bits(_cpp.matrix_inverse(L, U, n), inverse(L_ref, U_ref, n))
 
 
 def test_leading_block_of_larger_containers():
     A = np.random.default_rng(3).standard_normal((6, 8)).tolist()
     L, U = _cpp.LU_decomposition(A, 5)
-    L_ref, U_ref = lu_reference(A, 5)
+    L_ref, U_ref = lu(A, 5)
     assert same_bits(L, L_ref) and same_bits(U, U_ref)
     big_L = [row + [7.0] for row in L] + [[7.0] * 6]
-    assert same_bits(_cpp.matrix_inverse(big_L, U, 5), inverse_reference(L_ref, U_ref, 5))
+    assert same_bits(_cpp.matrix_inverse(big_L, U, 5), inverse(L_ref, U_ref, 5))
 
 
 @pytest.mark.parametrize("A, B, expected", [

@@ -4,38 +4,12 @@ child process, whose main thread is the one Python delivers signals to)."""
 
 import json
 import os
-import subprocess
-import sys
-import textwrap
-import threading
-import time
 
 import numpy as np
 import pytest
 
 import _cpp
-
-
-def longest_stall(call):
-    """(longest gap between a ticker thread's 1 ms ticks while call() ran, the call's duration)."""
-    ticks, running = [], threading.Event()
-    running.set()
-
-    def tick():
-        while running.is_set():
-            ticks.append(time.perf_counter())
-            time.sleep(0.001)
-
-    ticker = threading.Thread(target=tick)
-    ticker.start()
-    time.sleep(0.02)
-    start = time.perf_counter()
-    call()
-    end = time.perf_counter()
-    running.clear()
-    ticker.join()
-    during = [start] + [t for t in ticks if start < t < end] + [end]
-    return max(b - a for a, b in zip(during, during[1:])), end - start
+from interrupts import longest_stall, run_child
 
 
 def lower_upper(n, rng):
@@ -77,9 +51,10 @@ def test_other_threads_run_during_a_long_call(name, capfd):
 
 
 CHILD = """
-    import json, os, signal, threading, time
+    import json
     import numpy as np
     import _cpp
+    from interrupts import interrupted
 
     rng = np.random.default_rng(1)
     n = 1600
@@ -90,30 +65,15 @@ CHILD = """
         L, U = _cpp.LU_decomposition([[4.0, 3.0], [6.0, 3.0]], 2)
         return L, U, _cpp.matrix_inverse(L, U, 2)
     before = small()
-    latency = {}
-    for name, call in (("LU_decomposition", lambda: _cpp.LU_decomposition(A, n)),
-                       ("matrix_inverse", lambda: _cpp.matrix_inverse(L, U, n))):
-        sent = []
-        def interrupt():
-            time.sleep(0.15)
-            sent.append(time.perf_counter())
-            os.kill(os.getpid(), signal.SIGINT)
-        threading.Thread(target=interrupt).start()
-        try:
-            call()
-            latency[name] = None
-        except KeyboardInterrupt:
-            latency[name] = time.perf_counter() - sent[0]
+    latency = {"LU_decomposition": interrupted(lambda: _cpp.LU_decomposition(A, n), 0.15),
+               "matrix_inverse": interrupted(lambda: _cpp.matrix_inverse(L, U, n), 0.15)}
     print(json.dumps({"latency": latency, "unchanged": small() == before}))
 """
 
 
 def test_ctrl_c_stops_lu_and_the_inverse(capfd):
     # Both would take seconds; the interrupt comes at 0.15 s. Afterwards both work as before.
-    done = subprocess.run([sys.executable, "-c", textwrap.dedent(CHILD)], capture_output=True, text=True,
-                          timeout=120, env=os.environ)
-    assert done.returncode == 0, done.stderr
-    report = json.loads(done.stdout)
+    report = json.loads(run_child(CHILD))
     with capfd.disabled():
         print("\n" + ", ".join(f"{name}: Ctrl-C after {t * 1e3:.1f} ms" for name, t in report["latency"].items() if t))
     assert all(t is not None and t < 0.2 for t in report["latency"].values()), report["latency"]

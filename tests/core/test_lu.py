@@ -6,48 +6,7 @@ import random
 import pytest
 
 import _cpp
-
-
-def ref_lu(A, n):
-    """The factorisation written out in Python floats, in the same order and groupings."""
-    L = [[0.0] * n for _ in range(n)]
-    U = [[0.0] * n for _ in range(n)]
-    for i in range(n):
-        L[i][i] = 1.0
-        U[0][i] = A[0][i]
-        L[i][0] = A[i][0] / U[0][0]
-    for k in range(1, n):
-        for j in range(k + 1):
-            s = 0.0
-            for m in range(j):
-                s += L[j][m] * U[m][k]
-            U[j][k] = A[j][k] - s
-        r = 1.0 / U[k][k]
-        for i in range(k + 1, n):
-            s = 0.0
-            for m in range(k):
-                s += L[i][m] * U[m][k]
-            L[i][k] = (A[i][k] - s) * r
-    return L, U
-
-
-def ref_inverse(L, U, n):
-    Y = [[1.0 if i == j else 0.0 for j in range(n)] for i in range(n)]
-    for j in range(1, n):
-        for c in range(n):
-            s = 0.0
-            for l in range(j):
-                s += L[j][l] * Y[l][c]
-            Y[j][c] = (1.0 if j == c else 0.0) - s
-    X = [[0.0] * n for _ in range(n)]
-    for d in range(n - 1, -1, -1):
-        r = 1.0 / U[d][d]
-        for c in range(n):
-            s = 0.0
-            for m in range(d + 1, n):
-                s += U[d][m] * X[m][c]
-            X[d][c] = (Y[d][c] - s) * r
-    return X
+from core import reference
 
 
 def well_conditioned(n, seed):
@@ -72,8 +31,8 @@ def test_one_by_one():
 def test_bit_for_bit_against_the_written_order(n):
     A = well_conditioned(n, n)
     L, U = _cpp.LU_decomposition(A, n)
-    assert (L, U) == ref_lu(A, n)
-    assert _cpp.matrix_inverse(L, U, n) == ref_inverse(L, U, n)
+    assert (L, U) == reference.lu(A, n)
+    assert _cpp.matrix_inverse(L, U, n) == reference.inverse(L, U, n)
 
 
 def test_reciprocal_then_multiply_rounding():

@@ -6,14 +6,10 @@ import random
 import pytest
 
 import _cpp
+from core import reference
 
 NAN = float("nan")
 INF = float("inf")
-
-
-def ref_matmul(A, B):
-    k = len(A[0])
-    return [[math.fsum(A[i][t] * B[t][j] for t in range(k)) for j in range(len(B[0]))] for i in range(len(A))]
 
 
 class TestProduct:
@@ -26,7 +22,7 @@ class TestProduct:
         for m, k, p in [(1, 1, 1), (3, 5, 2), (7, 1, 9), (17, 13, 11)]:
             A = [[rng.randint(-9, 9) for _ in range(k)] for _ in range(m)]
             B = [[rng.randint(-9, 9) for _ in range(p)] for _ in range(k)]
-            assert _cpp.matrix_with_matrix_multiplication(A, B) == ref_matmul(A, B)
+            assert _cpp.matrix_with_matrix_multiplication(A, B) == reference.matmul(A, B)
 
     def test_only_the_first_k_rows_of_b_are_read(self):
         assert _cpp.matrix_with_matrix_multiplication([[2]], [[3, 4], [100, 100]]) == [[6, 8]]

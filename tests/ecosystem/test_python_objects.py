@@ -10,31 +10,17 @@ import pickle
 import pytest
 
 import _cpp
+from models.registry import BY_NAME, MODELS as REGISTRY
 
-X = [[0.0, 0.1], [0.2, 0.0], [1.0, 1.1], [1.2, 0.9], [3.0, 3.2], [2.9, 3.1]]
-Y = ["a", "a", "b", "b", "c", "c"]
-TEXTS = ["spam spam eggs", "eggs ham", "spam", "ham ham toast"]
-TEXT_LABELS = ["s", "h", "s", "h"]
 XOR = [[0.0, 0.0, 1.0, 1.0], [0.0, 1.0, 0.0, 1.0]]
 XOR_LABELS = [[1.0, 0.0, 0.0, 1.0], [0.0, 1.0, 1.0, 0.0]]
+MODELS = [entry.cls for entry in REGISTRY]
 
 
 def fitted(cls):
-    """A model of cls fitted on the toy data, and the queries its predict takes."""
-    model = cls()
-    if cls is _cpp.LinearRegression:
-        model.fit([1.0, 2.0, 3.0], [2.0, 4.1, 5.9], learning_rate=0.05, iterations=50)
-        return model, [0.5, 4.0]
-    if cls in (_cpp.BernoulliNaiveBayes, _cpp.MultinomialNaiveBayes):
-        model.fit(TEXTS, TEXT_LABELS)
-        return model, ["spam toast", "ham"]
-    labels = [label if label == "a" else "b" for label in Y] if cls in (_cpp.GDA, _cpp.LogisticRegression) else Y
-    model.fit(X, labels)
-    return model, [[0.1, 0.0], [2.5, 2.5]]
-
-
-MODELS = [_cpp.LinearRegression, _cpp.LogisticRegression, _cpp.GDA, _cpp.KNN, _cpp.KDTree,
-          _cpp.GaussianNaiveBayes, _cpp.BernoulliNaiveBayes, _cpp.MultinomialNaiveBayes]
+    """A model of cls fitted on the registry's toy data, and the queries its predict takes."""
+    entry = BY_NAME[cls.__name__]
+    return entry.fitted(), entry.queries
 
 
 def network(optimizer=None, **kwargs):

@@ -9,6 +9,7 @@ from pathlib import Path
 import pytest
 
 import _cpp
+from models.reference import file_number
 
 
 class RefGNB:
@@ -61,10 +62,9 @@ class RefGNB:
 
         by_label = lambda k: k.encode()  # noqa: E731
         by_pair = lambda k: (k[0].encode(), k[1])  # noqa: E731
-        number = lambda v: "%.17g" % v  # noqa: E731
         return (f'{{"n":{self.n},"class_ratio":{obj(self.ratio, by_label)},'
-                f'"class_numbering":{obj(self.numbering, by_label)},"mean":{obj(self.mean, by_pair, number)},'
-                f'"variance":{obj(self.variance, by_pair, number)}}}')
+                f'"class_numbering":{obj(self.numbering, by_label)},"mean":{obj(self.mean, by_pair, file_number)},'
+                f'"variance":{obj(self.variance, by_pair, file_number)}}}')
 
 
 def saved(model, tmp_path):

@@ -6,13 +6,12 @@ printed (pytest -s shows it); the bound is loose so that a loaded machine never 
 
 import os
 import pickle
-import signal
-import subprocess
 import sys
-import threading
 import time
 
 import pytest
+
+from interrupts import run_child
 
 # Each call takes four seconds or more uninterrupted, well beyond the bound on the latency; the
 # signal comes after START seconds.
@@ -76,33 +75,24 @@ def long_call(name):
 
 
 def child(name):
+    from interrupts import interrupted
+
     model, call, short = long_call(name)
     before = pickle.dumps(model)
-    main = threading.main_thread().ident
-    sent = []
-
-    def interrupt():
-        sent.append(time.perf_counter())
-        signal.pthread_kill(main, signal.SIGINT)
-
-    timer = threading.Timer(START, interrupt)
     started = time.perf_counter()
-    timer.start()
-    try:
-        call()
+    latency = interrupted(call, START)
+    if latency is None:
         print(f"completed after {time.perf_counter() - started:.3f} s")
-    except KeyboardInterrupt:
-        print(f"interrupted after {time.perf_counter() - sent[0]:.4f} s")
+    else:
+        print(f"interrupted after {latency:.4f} s")
     print("unchanged" if pickle.dumps(model) == before else "changed")
     short()
 
 
 @pytest.mark.parametrize("name", CALLS)
 def test_ctrl_c_arrives_and_leaves_the_model_as_it_was(name, tmp_path):
-    proc = subprocess.run([sys.executable, __file__, name], capture_output=True, text=True, timeout=120,
-                          cwd=tmp_path, env=dict(os.environ, OPENBLAS_NUM_THREADS="1"))
-    assert proc.returncode == 0, proc.stderr
-    outcome, state = proc.stdout.splitlines()
+    out = run_child(args=(__file__, name), cwd=tmp_path, env=dict(os.environ, OPENBLAS_NUM_THREADS="1"))
+    outcome, state = out.splitlines()
     print(f"{name}: {outcome}")
     assert outcome.startswith("interrupted after ")
     assert float(outcome.split()[2]) < 2.0

@@ -17,6 +17,7 @@ from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import _cpp
+from models.reference import file_number as written
 
 AWKWARD = [
     1.0, 0.5, 0.1, 1e-05, 1e17, -0.0, 0.0, 1e-4, 1e16, 1.0 / 3.0, -2.5e-300, 123456789.123456789,
@@ -27,11 +28,6 @@ AWKWARD = [
 
 def bits(v):
     return "nan" if math.isnan(v) else struct.pack("<d", v)
-
-
-def written(v):
-    """The file's number format: precision 17, general notation, one spelling of not-a-number."""
-    return "nan" if math.isnan(v) else "%.17g" % v
 
 
 def linear(theta0, theta1=0.0):
@@ -69,29 +65,6 @@ def test_examples_of_the_number_format(tmp_path):
     model.save(str(tmp_path / "m.json"))
     assert (tmp_path / "m.json").read_text() == (
         '{"positive_class":"x","thetas":[1,0.5,0.10000000000000001,1.0000000000000001e-05,1e+17,-0,inf,-inf,nan]}')
-
-
-@pytest.mark.parametrize("label", ['a"b', '"', 'end"'])
-@pytest.mark.parametrize("make", [
-    lambda s: _cpp.LogisticRegression(s),
-    lambda s: _cpp.GDA(s),
-    lambda s: _gda_with_negative(s),
-])
-def test_label_with_double_quote_raises_before_the_file_is_touched(make, label, tmp_path):
-    kept, absent = tmp_path / "kept.json", tmp_path / "absent.json"
-    kept.write_text("previous content")
-    model = make(label)
-    for path in (kept, absent):
-        with pytest.raises(ValueError, match="double-quote"):
-            model.save(str(path))
-    assert kept.read_text() == "previous content"
-    assert not absent.exists()
-
-
-def _gda_with_negative(label):
-    model = _cpp.GDA("ok")
-    model.negative_class = label
-    return model
 
 
 def test_labels_are_written_verbatim(tmp_path):

@@ -228,9 +228,9 @@ def test_kdtree_not_a_number_coordinates_do_not_crash():
 # --- the surface shared by the three models ----------------------------------------------------
 
 MODELS = {
-    "knn": (lambda: _cpp.KNN(3), "knn.json", lambda m, q: m.predict(q)),
-    "kdtree": (_cpp.KDTree, "kdtree.json", lambda m, q: m.predict(q, 2)),
-    "gnb": (_cpp.GaussianNaiveBayes, "gaussian_nb.json", lambda m, q: m.predict(q)),
+    "knn": (lambda: _cpp.KNN(3), lambda m, q: m.predict(q)),
+    "kdtree": (_cpp.KDTree, lambda m, q: m.predict(q, 2)),
+    "gnb": (_cpp.GaussianNaiveBayes, lambda m, q: m.predict(q)),
 }
 
 
@@ -240,14 +240,14 @@ def family(request):
 
 
 def test_untrained_models_predict_empty_labels(family):
-    make, _, predict = family
+    make, predict = family
     assert predict(make(), [[1.0, 2.0], [3.0, 4.0]]) == ["", ""]
     assert make().predict_one([1.0, 2.0]) == ""
     assert predict(make(), []) == []
 
 
 def test_round_trip_restores_the_model(family, tmp_path):
-    make, default_name, predict = family
+    make, predict = family
     x = [row + [v] for row, v in zip(X, [0.1, 1e-05, 1e17, -0.0, 2.5e-300, 7.0, -3.25])]
     model = make()
     model.fit(x, [label + "|{x}" for label in Y])
@@ -261,19 +261,8 @@ def test_round_trip_restores_the_model(family, tmp_path):
     assert Path(path).read_text(encoding="utf-8") == text
 
 
-def test_default_path_is_the_model_file_name(family, tmp_path, monkeypatch):
-    make, default_name, predict = family
-    monkeypatch.chdir(tmp_path)
-    model = make()
-    model.fit(X, Y)
-    model.save()
-    again = make()
-    again.load()
-    assert (tmp_path / default_name).exists() and predict(again, QUERIES) == predict(model, QUERIES)
-
-
 def test_accuracy_divides_by_the_labels_given(family):
-    make, _, _ = family
+    make, _ = family
     model = make()
     model.fit(X, Y)
     right = [model.predict_one(q) for q in QUERIES[:2]]
@@ -284,13 +273,13 @@ def test_accuracy_divides_by_the_labels_given(family):
 
 
 def test_fit_needs_a_label_per_row(family):
-    make, _, _ = family
+    make, _ = family
     with pytest.raises(ValueError, match=r"\.fit: x has 7 rows but y has 6 labels"):
         make().fit(X, Y[:-1])
 
 
 def test_missing_file_raises_index_error_and_changes_nothing(family, tmp_path):
-    make, _, predict = family
+    make, predict = family
     model = make()
     model.fit(X, Y)
     before = predict(model, QUERIES)
@@ -323,7 +312,7 @@ BAD_FILES = [
 
 @pytest.mark.parametrize("name,text,error", BAD_FILES)
 def test_malformed_files_raise_and_change_nothing(name, text, error, tmp_path):
-    make, _, predict = MODELS[name]
+    make, predict = MODELS[name]
     model = make()
     model.fit(X, Y)
     good, bad = str(tmp_path / "good.json"), str(tmp_path / "bad.json")
@@ -337,22 +326,8 @@ def test_malformed_files_raise_and_change_nothing(name, text, error, tmp_path):
     assert Path(bad).read_text(encoding="utf-8") == Path(good).read_text(encoding="utf-8")
 
 
-def test_quotes_cannot_be_saved_and_the_file_is_untouched(family, tmp_path):
-    make, _, _ = family
-    model = make()
-    model.fit(X, Y[:-1] + ['say "hi"'])
-    path = tmp_path / "kept.json"
-    path.write_text("old")
-    with pytest.raises(ValueError, match="double-quote"):
-        model.save(str(path))
-    assert path.read_text() == "old"
-    with pytest.raises(ValueError, match="double-quote"):
-        _cpp.KNN(3, 'l"2').save(str(path))
-    assert path.read_text() == "old"
-
-
 def test_unwritable_path_raises(family, tmp_path):
-    make, _, _ = family
+    make, _ = family
     with pytest.raises(FileNotFoundError, match="No such file or directory"):
         make().save(str(tmp_path / "no" / "such" / "dir.json"))
 

@@ -338,16 +338,6 @@ def test_malformed_files_change_nothing(text, error, tmp_path):
         assert snapshot(model, tmp_path) == before
 
 
-@pytest.mark.parametrize("cls", MODELS)
-def test_quote_in_label_refused_before_the_file_is_touched(cls, tmp_path):
-    model = cls()
-    model.fit(["spam"], ['say "hi"'])
-    (tmp_path / "m.json").write_text("kept")
-    with pytest.raises(ValueError, match="double-quote"):
-        model.save(str(tmp_path / "m.json"))
-    assert (tmp_path / "m.json").read_text() == "kept"
-
-
 # ---------------------------------------------------------------- peers
 
 def corpus(rng, n, classes, words):

@@ -6,6 +6,7 @@ import math
 import pytest
 
 import _cpp
+from core.reference import matmul
 
 
 def weights_text(Ws, bs):
@@ -40,10 +41,6 @@ def read_params(tmp_path):
         return [layer["parameters"] for layer in layers], [[row[0] for row in layer["bias"]] for layer in layers]
 
     return read
-
-
-def matmul(A, B):
-    return [[math.fsum(a * b for a, b in zip(row, col)) for col in zip(*B)] for row in A]
 
 
 def reference_gradients(Ws, bs, X, Y, f, df):

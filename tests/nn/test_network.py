@@ -11,16 +11,9 @@ import weakref
 import pytest
 
 import _cpp
+from autodiff.reference import relu, relu_slope as drelu, sigmoid
 
 LN2 = "0.693147"
-
-
-def relu(x):
-    return x if x > 0 else 0.0
-
-
-def drelu(x):
-    return 1.0 if x > 0 else 0.0
 
 
 def toy(seed, features=3, samples=8, classes=2):
@@ -123,7 +116,7 @@ class TestForward:
 
     @pytest.mark.parametrize("kind, f, df", [
         (_cpp.ReLU, relu, drelu),
-        (_cpp.Sigmoid, lambda x: 1 / (math.exp(-x) + 1), lambda x: (1 / (math.exp(-x) + 1)) * (1 - 1 / (math.exp(-x) + 1))),
+        (_cpp.Sigmoid, sigmoid, lambda x: sigmoid(x) * (1 - sigmoid(x))),
         (_cpp.Tanh, math.tanh, lambda x: 1 - math.tanh(x) ** 2),
     ])
     def test_one_sgd_step_matches_the_reference(self, kind, f, df, network_with, read_params, ref):

@@ -8,15 +8,13 @@ import copy
 import gc
 import json
 import pickle
-import subprocess
-import sys
-import textwrap
 import threading
 import weakref
 
 import pytest
 
 import _cpp
+from interrupts import run_child
 
 X = [[0.1, 0.2, 0.3, 0.4, -0.2, 0.9, 0.0, 0.5], [0.5, -0.1, 0.2, 0.0, 0.7, -0.4, 0.3, 0.1]]
 Y = [[1.0, 0.0, 1.0, 0.0, 1.0, 0.0, 0.0, 1.0], [0.0, 1.0, 0.0, 1.0, 0.0, 1.0, 1.0, 0.0]]
@@ -30,25 +28,15 @@ class Leaky(_cpp.ActivationFunction):
         return 1.0 if x > 0 else 0.25
 
 
-def run_child(script, timeout=120):
-    """Runs script in a fresh interpreter; its standard output, or a failure naming what went wrong."""
-    try:
-        done = subprocess.run([sys.executable, "-c", textwrap.dedent(script)], capture_output=True, text=True,
-                              timeout=timeout)
-    except subprocess.TimeoutExpired:
-        pytest.fail(f"the child process hung for {timeout} s")
-    assert done.returncode == 0, done.stderr
-    return done.stdout
-
-
 class TestInterrupt:
     def test_training_stops_after_a_whole_batch_and_goes_on_from_there(self, capfd):
         # One sample, so every batch is the same whatever the shuffle: a network interrupted after
         # k batches (k progress lines) must equal a twin trained for exactly k, weights, biases and
         # Adam's moments and step count included (they decide the steps that follow).
         out = run_child("""
-            import json, os, signal, tempfile, threading, time
+            import json, os, tempfile
             import _cpp
+            from interrupts import interrupted
 
             X, Y = [[0.3], [-0.7], [0.2]], [[0.0], [1.0]]
             work = tempfile.TemporaryDirectory()
@@ -74,17 +62,8 @@ class TestInterrupt:
             result = {}
             for name in ("Adam", "SGD"):
                 net = make(getattr(_cpp, name)(0.01))
-                sent = []
-                def interrupt():
-                    time.sleep(0.25)
-                    sent.append(time.perf_counter())
-                    os.kill(os.getpid(), signal.SIGINT)
-                threading.Thread(target=interrupt).start()
                 lines = os.path.join(work.name, name + ".lines")
-                try:
-                    quietly(lines, lambda: net.train_loop(10**8, Y, 1))
-                except KeyboardInterrupt:
-                    latency = time.perf_counter() - sent[0]
+                latency = interrupted(lambda: quietly(lines, lambda: net.train_loop(10**8, Y, 1)), 0.25)
                 with open(lines) as f:
                     batches = sum(1 for _ in f)
                 twin = make(getattr(_cpp, name)(0.01))
@@ -104,9 +83,10 @@ class TestInterrupt:
         # Eight Tanh layers of 128 over 30,000 samples take most of a second; the interrupt comes
         # at 0.15 s, in the middle of the first pass.
         out = run_child("""
-            import json, os, signal, threading, time
+            import json
             import numpy as np
             import _cpp
+            from interrupts import interrupted
 
             rng = np.random.default_rng(5)
             X = rng.standard_normal((32, 30000))
@@ -114,19 +94,8 @@ class TestInterrupt:
             net = _cpp.Network(9, [128] * 8 + [4], X[:, :50], None, function_type=_cpp.TANH)
             small = X[:, :50], Y[:, :50]
             before = net.predict(small[0]), net.accuracy(*small)
-            latency = {}
-            for name, call in (("predict", lambda: net.predict(X)), ("accuracy", lambda: net.accuracy(X, Y))):
-                sent = []
-                def interrupt():
-                    time.sleep(0.15)
-                    sent.append(time.perf_counter())
-                    os.kill(os.getpid(), signal.SIGINT)
-                threading.Thread(target=interrupt).start()
-                try:
-                    call()
-                    latency[name] = None
-                except KeyboardInterrupt:
-                    latency[name] = time.perf_counter() - sent[0]
+            latency = {"predict": interrupted(lambda: net.predict(X), 0.15),
+                       "accuracy": interrupted(lambda: net.accuracy(X, Y), 0.15)}
             after = net.predict(small[0]), net.accuracy(*small)
             print(json.dumps({"latency": latency, "unchanged": after == before}))
         """)

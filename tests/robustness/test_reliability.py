@@ -28,38 +28,26 @@ import numpy as np
 import pytest
 
 import _cpp
+from models.registry import BY_NAME, MODELS as REGISTRY
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_bad_input as walker  # noqa: E402
 
-X = [[0.0, 0.1], [0.2, 0.0], [1.0, 1.1], [1.2, 0.9], [3.0, 3.2], [2.9, 3.1]]
-TEXTS = ["spam spam eggs", "eggs ham", "spam", "ham ham toast"]
 NET_X = [[0.0, 0.0, 1.0, 1.0], [0.0, 1.0, 0.0, 1.0]]
 NET_Y = [[1.0, 0.0, 0.0, 1.0], [0.0, 1.0, 1.0, 0.0]]
 
 
 def fitted(name: str, label: str = "b", word: str = "ham") -> Any:
-    """A model of the class name fitted on toy data in which label is a class (and word a word of
-    the texts), or a network (name "Network")."""
+    """A model of the class name fitted on the registry's toy data, with label as a class and as
+    its label setting (positive class, metric) and word a word of the texts; or a network (name
+    "Network")."""
     if name == "Network":
         return _cpp.Network(2, [3, 2], NET_X, _cpp.Adam(0.01))
-    if name == "LinearRegression":
-        model = _cpp.LinearRegression()
-        model.fit([1.0, 2.0, 3.0], [2.0, 4.1, 5.9], learning_rate=0.05, iterations=50)
-        return model
-    if name in ("BernoulliNaiveBayes", "MultinomialNaiveBayes"):
-        model = getattr(_cpp, name)()
-        model.fit([t.replace("ham", word) for t in TEXTS], ["s", label, "s", label])
-        return model
-    model = {"KNN": lambda: _cpp.KNN(3, "manhattan"), "LogisticRegression": lambda: _cpp.LogisticRegression(label),
-             "GDA": lambda: _cpp.GDA(label)}.get(name, getattr(_cpp, name))()
-    model.fit(X, ["a", "a", label, label, label, label] if name in ("GDA", "LogisticRegression")
-              else ["a", "a", label, label, "c", "c"])
-    return model
+    entry = BY_NAME[name]
+    return entry.fitted(label, word, model=entry.labelled(label))
 
 
-MODELS = ["LinearRegression", "LogisticRegression", "GDA", "KNN", "KDTree", "GaussianNaiveBayes",
-          "BernoulliNaiveBayes", "MultinomialNaiveBayes"]
+MODELS = [entry.name for entry in REGISTRY]
 
 
 @dataclass(frozen=True)
@@ -182,7 +170,7 @@ def test_a_nul_in_the_weights_dir_raises(tmp_path):
 
 FILE_SIZE_CHILD = textwrap.dedent("""
     import os, resource, signal, sys
-    sys.path.insert(0, {here!r})
+    sys.path[:0] = [{here!r}, os.path.dirname({here!r})]   # the module and the tests' helpers
     import test_reliability as t
     file = next(f for f in t.FILES if str(f) == {file!r})
     obj = file.make()
@@ -304,11 +292,7 @@ STRING_MODELS = [m for m in MODELS if m != "LinearRegression"]
 
 
 def marked(name: str):
-    model = fitted(name, label=LABEL, word=WORD)
-    if name == "KNN":
-        model = _cpp.KNN(3, LABEL)       # any other metric text is Euclidean distance
-        model.fit(X, ["a", "a", LABEL, LABEL, "c", "c"])
-    return model
+    return fitted(name, label=LABEL, word=WORD)   # KNN: any other metric text is Euclidean distance
 
 
 def pickled_with_state(model, state: bytes) -> bytes:

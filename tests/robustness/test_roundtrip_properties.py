@@ -1,11 +1,11 @@
 """Save then load restores every model and the network exactly, for arbitrary doubles (infinities,
 NaN, -0.0, subnormals, the largest and smallest), arbitrary label texts (non-ASCII, "|", braces,
-commas, spaces) and arbitrary shapes; a label holding a double quote is refused at save, before the
-file is touched; a load that fails leaves the model as it was.
+commas, spaces) and arbitrary shapes; a load that fails leaves the model as it was (the refusal of a
+label holding a double quote is tested over the models registry, in tests/models).
 
-Each model is one line of CASES: how to make it, how to give it a state (a strategy), its save and
-load methods, and what to compare besides the file text and the readable properties. A case whose
-class is not registered in the module is skipped.
+Every model of the registry is one case: how to make it, how to give it a state (a strategy), its
+save and load methods, and what to compare besides the file text and the readable properties. A
+case whose class is not registered in the module is skipped.
 """
 
 from __future__ import annotations
@@ -23,6 +23,8 @@ from hypothesis import HealthCheck, given, reject, settings
 from hypothesis import strategies as st
 
 import _cpp
+from models.reference import file_number
+from models.registry import MODELS
 
 # ---------------------------------------------------------------------------------------------
 # Strategies
@@ -81,11 +83,6 @@ def gda_fields(draw, max_dimension=4):
     return {"positive_class": draw(labels()), "negative_class": draw(labels()), "dimension": d,
             "phi": draw(doubles()), "mu_zero": draw(st.lists(doubles(), min_size=d, max_size=d)),
             "mu_one": draw(st.lists(doubles(), min_size=d, max_size=d)), "covariance": draw(matrices(d, d))}
-
-
-def file_number(x: float) -> str:
-    """A double as the model files write it: 17 significant digits, general notation."""
-    return "nan" if math.isnan(x) else "%.17g" % x
 
 
 # The network of the network cases: two inputs, layers of 3 and 2 neurons.
@@ -158,7 +155,6 @@ class Case:
     save: str = "save"
     load: str = "load"
     probe: Callable[[Any, Any], Any] | None = None  # (model, the state's step) -> values to compare
-    quote: Callable[[Any], None] | None = None      # gives the model a label holding '"'
     unordered: bool = False                          # the file lists a hash table in its own order
 
 
@@ -166,23 +162,25 @@ def predict_rows(model, step):
     return model.predict(step.args[0])
 
 
-CASES = [
-    Case("LinearRegression", lambda: _cpp.LinearRegression(), setting(theta0=doubles(), theta1=doubles()),
-         probe=lambda m, _: m.predict([0.0, 1.0, -2.5])),
-    Case("LogisticRegression", lambda: _cpp.LogisticRegression(), setting(positive_class=labels(), thetas=vectors()),
-         quote=lambda m: setattr(m, "positive_class", 'say "yes"')),
-    Case("GDA", lambda: _cpp.GDA(), gda_fields().map(Setting),
-         quote=lambda m: setattr(m, "negative_class", '"')),
-    Case("KNN", lambda: _cpp.KNN(3, "manhattan"), fitting(rows_and_labels()), probe=predict_rows,
-         quote=lambda m: m.fit([[0.0]], ['a"b'])),
-    Case("KDTree", lambda: _cpp.KDTree(), fitting(rows_and_labels()), probe=predict_rows,
-         quote=lambda m: m.fit([[0.0]], ['a"b'])),
-    Case("GaussianNaiveBayes", lambda: _cpp.GaussianNaiveBayes(), fitting(rows_and_labels()), probe=predict_rows,
-         quote=lambda m: m.fit([[0.0]], ['a"b'])),
-    Case("BernoulliNaiveBayes", lambda: _cpp.BernoulliNaiveBayes(), fitting(texts_and_labels()), probe=predict_rows,
-         quote=lambda m: m.fit(["a b"], ['a"b']), unordered=True),
-    Case("MultinomialNaiveBayes", lambda: _cpp.MultinomialNaiveBayes(), fitting(texts_and_labels()),
-         probe=predict_rows, quote=lambda m: m.fit(["a b"], ['a"b']), unordered=True),
+# Models whose every field is a property take any doubles and labels that way; the others are
+# fitted on drawn data of the registry's kind.
+SET_STATES = {
+    "LinearRegression": (setting(theta0=doubles(), theta1=doubles()), lambda m, _: m.predict([0.0, 1.0, -2.5])),
+    "LogisticRegression": (setting(positive_class=labels(), thetas=vectors()), None),
+    "GDA": (gda_fields().map(Setting), None),
+}
+FIT_STATES = {"rows": rows_and_labels, "texts": texts_and_labels}
+
+
+def model_case(entry) -> Case:
+    if entry.name in SET_STATES:
+        state, probe = SET_STATES[entry.name]
+        return Case(entry.name, entry.configured, state, probe=probe)
+    return Case(entry.name, entry.configured, fitting(FIT_STATES[entry.data]()), probe=predict_rows,
+                unordered=entry.hashed)
+
+
+CASES = [model_case(entry) for entry in MODELS] + [
     Case("Network", lambda: _cpp.Network(2, [3, 2], NETWORK_INPUT, None), loading(weights_files(), "load_weights"),
          save="save_weights", load="load_weights", probe=lambda m, _: m.predict(NETWORK_INPUT)),
     Case("Network", lambda: _cpp.Network(2, [3, 2], NETWORK_INPUT, _cpp.Adam()),
@@ -190,16 +188,10 @@ CASES = [
 ]
 
 
-def cases(need=None):
+def cases():
     """CASES as pytest parameters, skipped while their class is not registered."""
-    out = []
-    for case in CASES:
-        if need and getattr(case, need) is None:
-            continue
-        missing = not hasattr(_cpp, case.cls)
-        out.append(pytest.param(case, id=f"{case.cls}.{case.save}", marks=pytest.mark.skipif(
-            missing, reason=f"{case.cls} is not registered in _cpp yet")))
-    return out
+    return [pytest.param(case, id=f"{case.cls}.{case.save}", marks=pytest.mark.skipif(
+        not hasattr(_cpp, case.cls), reason=f"{case.cls} is not registered in _cpp yet")) for case in CASES]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -330,17 +322,6 @@ def test_failed_load_leaves_the_model_as_it_was(case, data):
             getattr(model, case.load)(other)
         except (ValueError, IndexError):
             assert same(observed(model, case, step, path), before)
-
-
-@pytest.mark.parametrize("case", cases(need="quote"))
-def test_a_double_quote_is_refused_at_save_before_the_file_is_touched(case, tmp_path):
-    model = case.make()
-    case.quote(model)
-    path = tmp_path / "model.json"
-    path.write_text("earlier contents")
-    with pytest.raises(ValueError, match="double-quote"):
-        getattr(model, case.save)(str(path))
-    assert path.read_text() == "earlier contents"
 
 
 def test_canonical_sorts_object_entries_and_respects_quotes():
