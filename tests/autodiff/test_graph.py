@@ -118,26 +118,19 @@ class TestTopoSort:
 
 
 class TestBackprop:
-    def test_seeds_nothing_and_accumulates(self):
+    @pytest.mark.parametrize("square, after_one, after_two", [
+        (lambda x: x * x, 4.0, 8.0),                          # the leaf accumulates
+        (lambda x: (lambda a: a * a)(1.0 + x), 6.0, 18.0),    # a second run pushes a's grown gradient again
+    ], ids=["leaf", "interior"])
+    def test_seeds_nothing_and_accumulates(self, square, after_one, after_two):
         x = S(2.0)
-        y = x * x
+        y = square(x)
         y.backprop(y.topo_sort())
         assert x.gradient == 0.0
         y.gradient = 1.0
-        y.backprop(y.topo_sort())
-        assert x.gradient == 4.0
-        y.backprop(y.topo_sort())
-        assert x.gradient == 8.0
-
-    def test_second_run_pushes_interior_gradients_again(self):
-        x = S(2.0)
-        a = 1.0 + x
-        y = a * a
-        y.gradient = 1.0
-        y.backprop(y.topo_sort())
-        assert x.gradient == 6.0
-        y.backprop(y.topo_sort())
-        assert x.gradient == 18.0
+        for expected in (after_one, after_two):
+            y.backprop(y.topo_sort())
+            assert x.gradient == expected
 
     def test_runs_the_given_order_as_it_is(self):
         x = S(3.0)

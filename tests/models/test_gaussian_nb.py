@@ -163,24 +163,26 @@ def test_refit_keeps_numbers_and_statistics(tmp_path):
     assert '"class_ratio":{"a":1,"b":0,"c":1}' in saved(model, tmp_path)
 
 
-def test_load_reads_keys_in_any_order_and_labels_with_bars(tmp_path):
+def loaded(tmp_path, text):
+    """A model loaded from a file of the given text."""
     path = tmp_path / "gnb.json"
-    path.write_text('{"variance":{"x|y|0":1,"z|0":1}, "mean":{"z|0":10,"x|y|0":0},'
-                    '"class_numbering":{"z":1,"x|y":0},"class_ratio":{"x|y":1,"z":1},"n": 2}')
+    path.write_text(text)
     model = _cpp.GaussianNaiveBayes()
     model.load(str(path))
+    return model
+
+
+def test_load_reads_keys_in_any_order_and_labels_with_bars(tmp_path):
+    model = loaded(tmp_path, '{"variance":{"x|y|0":1,"z|0":1}, "mean":{"z|0":10,"x|y|0":0},'
+                             '"class_numbering":{"z":1,"x|y":0},"class_ratio":{"x|y":1,"z":1},"n": 2}')
     assert model.predict([[1.0], [9.0]]) == ["x|y", "z"]
-    model.save(str(path))
-    assert path.read_text() == ('{"n":2,"class_ratio":{"x|y":1,"z":1},"class_numbering":{"x|y":0,"z":1},'
-                                '"mean":{"x|y|0":0,"z|0":10},"variance":{"x|y|0":1,"z|0":1}}')
+    assert saved(model, tmp_path) == ('{"n":2,"class_ratio":{"x|y":1,"z":1},"class_numbering":{"x|y":0,"z":1},'
+                                      '"mean":{"x|y|0":0,"z|0":10},"variance":{"x|y|0":1,"z|0":1}}')
 
 
 def test_not_a_number_variance_never_wins(tmp_path):
-    path = tmp_path / "gnb.json"
-    path.write_text('{"n":2,"class_ratio":{"a":1,"b":1},"class_numbering":{"a":0,"b":1},'
-                    '"mean":{"a|0":0,"b|0":100},"variance":{"a|0":nan,"b|0":1}}')
-    model = _cpp.GaussianNaiveBayes()
-    model.load(str(path))
+    model = loaded(tmp_path, '{"n":2,"class_ratio":{"a":1,"b":1},"class_numbering":{"a":0,"b":1},'
+                             '"mean":{"a|0":0,"b|0":100},"variance":{"a|0":nan,"b|0":1}}')
     assert model.predict_one([0.0]) == "b"
 
 
