@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/activation_math.hpp"
 #include "core/check.hpp"
 #include "core/matrix.hpp"
 
@@ -33,15 +34,10 @@ DoubleMatrix ones_like(const char* fn, const DoubleMatrix& m) {
   return DoubleMatrix(m.size(), DoubleVector(cols, 1.0));
 }
 
-// f applied to every entry of a non-empty rectangular matrix.
+// f of every entry, with the node's own wording when the matrix is empty or ragged.
 template <typename F>
 DoubleMatrix map_values(const char* fn, const DoubleMatrix& m, F f) {
-  const std::size_t cols = check::nonempty_rectangular(fn, "the matrix", m);
-  DoubleMatrix out(m.size(), DoubleVector(cols, 0.0));
-  for (std::size_t i = 0; i < m.size(); ++i) {
-    for (std::size_t j = 0; j < cols; ++j) out[i][j] = f(m[i][j]);
-  }
-  return out;
+  return map_entries(fn, "the matrix", m, f);
 }
 
 DoubleMatrix negated(DoubleMatrix m) {
@@ -171,37 +167,56 @@ std::shared_ptr<Matrix> Matrix::sum_cols() {
   });
 }
 
+std::shared_ptr<Matrix> broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns) {
+  const DoubleMatrix& b = bias->matrix;
+  DoubleMatrix value(b.size());
+  for (std::size_t i = 0; i < b.size(); ++i) value[i].assign(std::size_t(columns), b[i][0]);
+  auto out = std::make_shared<Matrix>(std::move(value), Operands(bias), "broadcast");
+  attach_backward(out, [bias, columns](Matrix& o) {
+    const DoubleMatrix& g = o.gradient;
+    check::leading_block("broadcast_bias backward", "the gradient", g, g.size(), std::size_t(columns));
+    const auto row_sum = [&g, columns](std::size_t i) {
+      double s = 0.0;
+      for (int j = 0; j < columns; ++j) s += g[i][j];
+      return s;
+    };
+    DoubleMatrix& target = bias->gradient;
+    if (has_shape(target, g.size(), 1)) {
+      // What accumulating the column of sums does, without building it.
+      for (std::size_t i = 0; i < g.size(); ++i) target[i][0] = target[i][0] + row_sum(i);
+      return;
+    }
+    DoubleMatrix sums(g.size(), DoubleVector(1, 0.0));
+    for (std::size_t i = 0; i < g.size(); ++i) sums[i][0] = row_sum(i);
+    accumulate(target, sums);
+  });
+  return out;
+}
+
 ElementPtr Matrix::neg() {
   check::nonempty_rectangular("Matrix.neg", "the matrix", matrix);
   return unary(negated(matrix), "neg", [](Matrix& a, const Matrix& o) { accumulate(a.gradient, negated(o.gradient)); });
 }
 
 ElementPtr Matrix::relu() {
-  // 0.0 < x is false for -0.0 and nan, which both map to +0.0.
-  return unary(map_values("Matrix.relu", matrix, [](double x) { return 0.0 < x ? x : 0.0; }), "relu",
-               [](Matrix& a, const Matrix& o) {
-                 accumulate(a.gradient, element_wise_multiplication(ReLU_derivative(a.matrix), o.gradient));
-               });
+  return unary(map_values("Matrix.relu", matrix, activation_math::relu), "relu", [](Matrix& a, const Matrix& o) {
+    accumulate(a.gradient, element_wise_multiplication(ReLU_derivative(a.matrix), o.gradient));
+  });
 }
 
+// The slopes of sigmoid and tanh are taken from the output as it is when the rule runs.
 ElementPtr Matrix::sigmoid() {
-  return unary(map_values("Matrix.sigmoid", matrix, [](double x) { return 1.0 / (std::exp(-x) + 1.0); }), "sigmoid",
-               [](Matrix& a, const Matrix& o) {
-                 const DoubleMatrix& O = o.matrix;
-                 const DoubleMatrix slope = element_wise_multiplication(
-                     O, matrix_addition_and_sub(ones_like("Matrix.sigmoid backward", O), O, "sub"));
-                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
-               });
+  return unary(map_values("Matrix.sigmoid", matrix, activation_math::sigmoid), "sigmoid", [](Matrix& a, const Matrix& o) {
+    const DoubleMatrix slope = map_values("Matrix.sigmoid backward", o.matrix, activation_math::sigmoid_slope);
+    accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+  });
 }
 
 ElementPtr Matrix::tanh_op() {
-  return unary(map_values("Matrix.tanh_op", matrix, [](double x) { return std::tanh(x); }), "tanh",
-               [](Matrix& a, const Matrix& o) {
-                 const DoubleMatrix& O = o.matrix;
-                 const DoubleMatrix slope = matrix_addition_and_sub(ones_like("Matrix.tanh_op backward", O),
-                                                                    element_wise_multiplication(O, O), "sub");
-                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
-               });
+  return unary(map_values("Matrix.tanh_op", matrix, activation_math::tanh), "tanh", [](Matrix& a, const Matrix& o) {
+    const DoubleMatrix slope = map_values("Matrix.tanh_op backward", o.matrix, activation_math::tanh_slope);
+    accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+  });
 }
 
 ElementPtr Matrix::exp_op() {

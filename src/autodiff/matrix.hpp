@@ -52,6 +52,10 @@ class Matrix : public Element {
                                  Rule rule);
 };
 
+// A node labelled "broadcast": the first entry of each row of `bias` (a column) repeated across
+// `columns` columns. Its rule adds each gradient row's sum, left to right, into the bias gradient.
+std::shared_ptr<Matrix> broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns);
+
 // target := target + update in place: matrix_addition_and_sub's checks and sums without a new
 // matrix, so a shape mismatch is reported (ValueError naming that helper), never read.
 void accumulate(DoubleMatrix& target, const DoubleMatrix& update);

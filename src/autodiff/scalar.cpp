@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "core/activation_math.hpp"
+
 namespace tarnwick {
 
 namespace {
@@ -95,22 +97,22 @@ ElementPtr Scalar::neg() {
 }
 
 ElementPtr Scalar::relu() {
-  // 0.0 < x is false for -0.0 and nan, which both map to +0.0 with derivative 0.0.
-  return unary(0.0 < digit ? digit : 0.0, "relu", [](Scalar& a, const Scalar& o) {
-    a.gradient += (0.0 < a.digit ? 1.0 : 0.0) * o.gradient;
+  return unary(activation_math::relu(digit), "relu", [](Scalar& a, const Scalar& o) {
+    a.gradient += activation_math::relu_slope(a.digit) * o.gradient;
   });
 }
 
 ElementPtr Scalar::sigmoid() {
-  const double s = 1.0 / (std::exp(-digit) + 1.0);
+  const double s = activation_math::sigmoid(digit);
   // The rule keeps its own copy of the output: overwriting out.digit later does not change it.
-  return unary(s, "sigmoid", [s](Scalar& a, const Scalar& o) { a.gradient += ((1.0 - s) * s) * o.gradient; });
+  return unary(s, "sigmoid",
+               [s](Scalar& a, const Scalar& o) { a.gradient += activation_math::sigmoid_slope(s) * o.gradient; });
 }
 
 ElementPtr Scalar::tanh_op() {
-  return unary(std::tanh(digit), "tanh", [](Scalar& a, const Scalar& o) {
-    const double t = std::tanh(a.digit);
-    a.gradient += (1.0 - t * t) * o.gradient;
+  // Unlike sigmoid's, the slope comes from the operand's value when the rule runs.
+  return unary(activation_math::tanh(digit), "tanh", [](Scalar& a, const Scalar& o) {
+    a.gradient += activation_math::tanh_slope(activation_math::tanh(a.digit)) * o.gradient;
   });
 }
 

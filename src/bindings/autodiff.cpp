@@ -32,6 +32,31 @@ std::shared_ptr<Node> as(const ElementPtr& e) {
   return std::static_pointer_cast<Node>(e);
 }
 
+// topo_sort and backprop, which both node classes have, documented once with the class named.
+// backprop_failures ends the sentence of the ValueError line.
+template <typename Class>
+void graph_methods(Class& cls, const std::string& name, const std::string& backprop_failures) {
+  cls.def("topo_sort", reads<&Element::topo_sort>(),
+          (R"doc(Every node reachable from this one, each once, root first.
+
+Every node comes after all the nodes that consume it, so the list is the order for backprop.
+Iterative: graphs of any depth are safe.
+
+Returns:
+    list of )doc" + name + R"doc( nodes (the same Python objects where Python already holds them).
+)doc").c_str())
+      .def("backprop", reads<&Element::backprop>(), (R"doc(Runs the backward rule of every node of order, in list order.
+
+Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
+assign zeros before reusing a graph (gradients accumulate).
+
+Args (positional only):
+    order: list of nodes, usually self.topo_sort().
+
+Raises:
+    ValueError: an entry of order is None)doc" + backprop_failures + ".\n").c_str());
+}
+
 }  // namespace
 
 void register_autodiff(py::module_& m) {
@@ -46,14 +71,14 @@ theirs. Gradients start at zero and only accumulate.
                     "str: the label of the operation that made this node ('add', 'mul', 'tanh', ...); '' for a leaf.");
   refuse_pickling(element);
 
-  py::class_<Scalar, Element, ScalarPtr>(m, "Scalar", R"doc(A one-value autodiff node.
+  py::class_<Scalar, Element, ScalarPtr> scalar(m, "Scalar", R"doc(A one-value autodiff node.
 
 Build leaves with Scalar(digit), combine them with + - * / (both operands Scalars; a float goes on
 the left: 2.0 * x) and the methods below, set the root's gradient (usually 1.0), then call
 root.backprop(root.topo_sort()). Values follow IEEE arithmetic: log of 0 is -inf, never an error.
 Scalars cannot be pickled.
-)doc")
-      .def(py::init([](double digit) { return std::make_shared<Scalar>(digit); }), py::arg("digit"),
+)doc");
+  scalar.def(py::init([](double digit) { return std::make_shared<Scalar>(digit); }), py::arg("digit"),
            "A leaf node holding digit (float), with gradient 0.0 and operation ''.")
       .def_readwrite("digit", &Scalar::digit, "float: the node's value.")
       .def_readwrite("gradient", &Scalar::gradient,
@@ -82,40 +107,22 @@ Scalars cannot be pickled.
       .def("__radd__", reads<&Scalar::radd>(), "constant + self: the float constant becomes a new leaf on the left ('add').")
       .def("__rmul__", reads<&Scalar::rmul>(), "constant * self: the float constant becomes a new leaf on the left ('mul').")
       .def("__rsub__", reads<&Scalar::rsub>(), "constant - self: the float constant becomes a new leaf on the left ('sub').")
-      .def("__rtruediv__", reads<&Scalar::rdiv>(), "constant / self: the float constant becomes a new leaf on the left ('div').")
-      .def("topo_sort", reads<&Element::topo_sort>(), R"doc(Every node reachable from this one, each once, root first.
-
-Every node comes after all the nodes that consume it, so the list is the order for backprop.
-Iterative: graphs of any depth are safe.
-
-Returns:
-    list of Scalar nodes (the same Python objects where Python already holds them).
-)doc")
-      .def("backprop", reads<&Element::backprop>(), R"doc(Runs the backward rule of every node of order, in list order.
-
-Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
-assign zeros before reusing a graph (gradients accumulate).
-
-Args (positional only):
-    order: list of nodes, usually self.topo_sort().
-
-Raises:
-    ValueError: an entry of order is None.
-)doc")
-      .def("__repr__", [](const Scalar& s) {
+      .def("__rtruediv__", reads<&Scalar::rdiv>(), "constant / self: the float constant becomes a new leaf on the left ('div').");
+  graph_methods(scalar, "Scalar", "");
+  scalar.def("__repr__", [](const Scalar& s) {
         return "Scalar(digit=" + py_repr(s.digit) + ", gradient=" + py_repr(s.gradient) +
                ", operation=" + py_repr(s.operation) + ")";
       }, "Scalar(digit=..., gradient=..., operation='...').");
 
-  py::class_<Matrix, Element, MatrixPtr>(m, "Matrix",
+  py::class_<Matrix, Element, MatrixPtr> matrix(m, "Matrix",
       R"doc(A matrix autodiff node: a list of rows and a gradient of the same shape.
 
 Combine nodes with + - (element-wise), * (the matrix product), / (element-wise quotient) and the
 methods below; both operands must be Matrix nodes (a float raises TypeError: scale with
 scalar_multiply). Shapes outside an operation's contract (empty, ragged, mismatched) raise
 ValueError naming the helper and the shapes. Matrices cannot be pickled.
-)doc")
-      .def(py::init([](DoubleMatrix matrix) { return std::make_shared<Matrix>(std::move(matrix)); }), py::arg("matrix"),
+)doc");
+  matrix.def(py::init([](DoubleMatrix matrix) { return std::make_shared<Matrix>(std::move(matrix)); }), py::arg("matrix"),
            "A leaf node holding a copy of matrix ((rows, cols) list of rows), with a zero gradient and operation ''.")
       .def_readwrite("matrix", &Matrix::matrix,
                      "list[list[float]]: the node's value (a copy on every read; assigning replaces it).")
@@ -149,27 +156,9 @@ ValueError naming the helper and the shapes. Matrices cannot be pickled.
            "c * self for a float c (positional), a new node labelled 'scalar_mul'.")
       .def("transpose_op", reads<&Matrix::transpose_op>(), "The transpose, a new node labelled 'transpose'.")
       .def("sum_cols", reads<&Matrix::sum_cols>(),
-           "One column holding the sum of each row ((rows, 1)), a new node labelled 'sum_cols'.")
-      .def("topo_sort", reads<&Element::topo_sort>(), R"doc(Every node reachable from this one, each once, root first.
-
-Every node comes after all the nodes that consume it, so the list is the order for backprop.
-Iterative: graphs of any depth are safe.
-
-Returns:
-    list of Matrix nodes (the same Python objects where Python already holds them).
-)doc")
-      .def("backprop", reads<&Element::backprop>(), R"doc(Runs the backward rule of every node of order, in list order.
-
-Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
-assign zeros before reusing a graph (gradients accumulate).
-
-Args (positional only):
-    order: list of nodes, usually self.topo_sort().
-
-Raises:
-    ValueError: an entry of order is None, or a value was reassigned to a shape its rule cannot use.
-)doc")
-      .def("__repr__", [](const Matrix& x) {
+           "One column holding the sum of each row ((rows, 1)), a new node labelled 'sum_cols'.");
+  graph_methods(matrix, "Matrix", ", or a value was reassigned to a shape its rule cannot use");
+  matrix.def("__repr__", [](const Matrix& x) {
         const std::size_t cols = x.matrix.empty() ? 0 : x.matrix[0].size();
         return "Matrix(shape=" + std::to_string(x.matrix.size()) + "x" + std::to_string(cols) +
                ", operation=" + py_repr(x.operation) + ")";
