@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -89,5 +91,55 @@ void attach_backward(const std::shared_ptr<Node>& out, Rule rule) {
     if (const auto self = weak.lock()) rule(*self);
   };
 }
+
+// The frame of every operation of one node kind (Scalar, Matrix): the result is a new node of that
+// kind holding the value, this node (and the operand) as children and the label; its backward rule
+// runs rule(a, out) or rule(a, b, out) with a this node and b the operand (the same object for
+// x op x). Element's binary operations accept only a node of the same kind.
+template <typename Kind>
+class NodeOf : public Element {
+ public:
+  using Ptr = std::shared_ptr<Kind>;
+  using Element::Element;
+
+  ElementPtr add(ElementPtr other) override { return kind().add(same_kind("add", other)); }
+  ElementPtr mul(ElementPtr other) override { return kind().mul(same_kind("mul", other)); }
+  ElementPtr sub(ElementPtr other) override { return kind().sub(same_kind("sub", other)); }
+  ElementPtr truediv(ElementPtr other) override { return kind().truediv(same_kind("truediv", other)); }
+
+ protected:
+  // The operand of the operation op, refused when null.
+  static const Kind& operand(const char* op, const Ptr& other) {
+    if (!other) throw std::invalid_argument(name(op) + ": the operand is null, not a " + Kind::kind_name);
+    return *other;
+  }
+
+  template <typename Value, typename Rule>
+  Ptr unary(Value value, const char* label, Rule rule) {
+    auto a = self();
+    auto out = std::make_shared<Kind>(std::move(value), Operands(a), label);
+    attach_backward(out, [a = std::move(a), rule = std::move(rule)](Kind& o) { rule(*a, o); });
+    return out;
+  }
+
+  template <typename Value, typename Rule>
+  Ptr binary(const Ptr& other, Value value, const char* label, Rule rule) {
+    auto a = self();
+    auto out = std::make_shared<Kind>(std::move(value), Operands(a, other), label);
+    attach_backward(out, [a = std::move(a), b = other, rule = std::move(rule)](Kind& o) { rule(*a, *b, o); });
+    return out;
+  }
+
+  Ptr self() { return std::static_pointer_cast<Kind>(shared_from_this()); }
+
+ private:
+  Kind& kind() { return static_cast<Kind&>(*this); }
+  static std::string name(const char* op) { return std::string(Kind::kind_name) + "." + op; }
+  static Ptr same_kind(const char* op, const ElementPtr& other) {
+    auto node = std::dynamic_pointer_cast<Kind>(other);
+    if (!node) throw std::invalid_argument(name(op) + ": the operand is not a " + Kind::kind_name);
+    return node;
+  }
+};
 
 }  // namespace tarnwick

@@ -13,17 +13,6 @@ namespace tarnwick {
 
 namespace {
 
-const Matrix& checked(const char* fn, const std::shared_ptr<Matrix>& other) {
-  if (!other) throw std::invalid_argument(std::string(fn) + ": the operand is null, not a Matrix");
-  return *other;
-}
-
-std::shared_ptr<Matrix> as_matrix(const char* fn, const ElementPtr& other) {
-  auto m = std::dynamic_pointer_cast<Matrix>(other);
-  if (!m) throw std::invalid_argument(std::string(fn) + ": the operand is not a Matrix");
-  return m;
-}
-
 DoubleMatrix zeros_like(const DoubleMatrix& m) {
   if (m.empty()) return {};
   return DoubleMatrix(m.size(), DoubleVector(m[0].size(), 0.0));
@@ -62,31 +51,10 @@ void accumulate(DoubleMatrix& target, const DoubleMatrix& update) {
 }
 
 Matrix::Matrix(DoubleMatrix matrix, Operands children, std::string operation)
-    : Element(std::move(children), std::move(operation)), matrix(std::move(matrix)), gradient(zeros_like(this->matrix)) {}
-
-std::shared_ptr<Matrix> Matrix::self() { return std::static_pointer_cast<Matrix>(shared_from_this()); }
-
-// rule(a, out) runs with a = this node's operand and out = the result, when out still exists.
-template <typename Rule>
-std::shared_ptr<Matrix> Matrix::unary(DoubleMatrix value, const char* label, Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Matrix>(std::move(value), Operands(a), label);
-  attach_backward(out, [a = std::move(a), rule = std::move(rule)](Matrix& o) { rule(*a, o); });
-  return out;
-}
-
-// rule(a, b, out): a is this node, b the other operand (the same object for x op x).
-template <typename Rule>
-std::shared_ptr<Matrix> Matrix::binary(const std::shared_ptr<Matrix>& other, DoubleMatrix value, const char* label,
-                                       Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Matrix>(std::move(value), Operands(a, other), label);
-  attach_backward(out, [a = std::move(a), b = other, rule](Matrix& o) { rule(*a, *b, o); });
-  return out;
-}
+    : NodeOf(std::move(children), std::move(operation)), matrix(std::move(matrix)), gradient(zeros_like(this->matrix)) {}
 
 std::shared_ptr<Matrix> Matrix::add(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.add", other);
+  const Matrix& b = operand("add", other);
   return binary(other, matrix_addition_and_sub(matrix, b.matrix, "add"), "add", [](Matrix& a, Matrix& b, const Matrix& o) {
     accumulate(a.gradient, o.gradient);
     accumulate(b.gradient, o.gradient);
@@ -94,7 +62,7 @@ std::shared_ptr<Matrix> Matrix::add(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::sub(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.sub", other);
+  const Matrix& b = operand("sub", other);
   return binary(other, matrix_addition_and_sub(matrix, b.matrix, "sub"), "sub", [](Matrix& a, Matrix& b, const Matrix& o) {
     accumulate(a.gradient, o.gradient);
     accumulate(b.gradient, negated(o.gradient));
@@ -102,7 +70,7 @@ std::shared_ptr<Matrix> Matrix::sub(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::mul(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.mul", other);
+  const Matrix& b = operand("mul", other);
   return binary(other, matrix_with_matrix_multiplication(matrix, b.matrix), "mul", [](Matrix& a, Matrix& b, const Matrix& o) {
     // G · Bᵀ and Aᵀ · G, packed straight from the operands where the shapes are those of a product.
     if (!accumulate_product(a.gradient, o.gradient, false, b.matrix, true)) {
@@ -115,7 +83,7 @@ std::shared_ptr<Matrix> Matrix::mul(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::truediv(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.truediv", other);
+  const Matrix& b = operand("truediv", other);
   return binary(other, element_wise_division_two_matrices(matrix, b.matrix), "elt_div",
                 [](Matrix& a, Matrix& b, const Matrix& o) {
                   const DoubleMatrix reciprocal =
@@ -129,7 +97,7 @@ std::shared_ptr<Matrix> Matrix::truediv(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::element_wise_mult(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.element_wise_mult", other);
+  const Matrix& b = operand("element_wise_mult", other);
   return binary(other, element_wise_multiplication(matrix, b.matrix), "elt_mul", [](Matrix& a, Matrix& b, const Matrix& o) {
     accumulate(a.gradient, element_wise_multiplication(b.matrix, o.gradient));
     accumulate(b.gradient, element_wise_multiplication(a.matrix, o.gradient));
@@ -232,10 +200,5 @@ ElementPtr Matrix::log_op() {
                  accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
                });
 }
-
-ElementPtr Matrix::add(ElementPtr other) { return add(as_matrix("Matrix.add", other)); }
-ElementPtr Matrix::mul(ElementPtr other) { return mul(as_matrix("Matrix.mul", other)); }
-ElementPtr Matrix::sub(ElementPtr other) { return sub(as_matrix("Matrix.sub", other)); }
-ElementPtr Matrix::truediv(ElementPtr other) { return truediv(as_matrix("Matrix.truediv", other)); }
 
 }  // namespace tarnwick

@@ -12,16 +12,14 @@
 
 namespace tarnwick {
 
-class Matrix : public Element {
+class Matrix : public NodeOf<Matrix> {
  public:
+  static constexpr const char* kind_name = "Matrix";
   explicit Matrix(DoubleMatrix matrix, Operands children = {}, std::string operation = "");
 
-  // Element's operations; an operand that is not a Matrix raises std::invalid_argument. `mul` is
-  // the matrix product and `truediv` the element-wise quotient.
-  ElementPtr add(ElementPtr other) override;
-  ElementPtr mul(ElementPtr other) override;
-  ElementPtr sub(ElementPtr other) override;
-  ElementPtr truediv(ElementPtr other) override;
+  // Element's operations; add, mul, sub and truediv of an Element that is not a Matrix raise
+  // std::invalid_argument. `mul` is the matrix product and `truediv` the element-wise quotient.
+  using NodeOf::add, NodeOf::mul, NodeOf::sub, NodeOf::truediv;
   ElementPtr neg() override;
   ElementPtr relu() override;
   ElementPtr sigmoid() override;
@@ -42,14 +40,6 @@ class Matrix : public Element {
   DoubleMatrix matrix;
   // Rows of `matrix` x the length of its first row; empty when `matrix` is.
   DoubleMatrix gradient;
-
- private:
-  std::shared_ptr<Matrix> self();
-  template <typename Rule>
-  std::shared_ptr<Matrix> unary(DoubleMatrix value, const char* label, Rule rule);
-  template <typename Rule>
-  std::shared_ptr<Matrix> binary(const std::shared_ptr<Matrix>& other, DoubleMatrix value, const char* label,
-                                 Rule rule);
 };
 
 // A node labelled "broadcast": the first entry of each row of `bias` (a column) repeated across

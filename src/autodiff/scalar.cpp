@@ -1,76 +1,38 @@
 #include "autodiff/scalar.hpp"
 
 #include <cmath>
-#include <stdexcept>
-#include <string>
 #include <utility>
 
 #include "core/activation_math.hpp"
 
 namespace tarnwick {
 
-namespace {
-
-const std::shared_ptr<Scalar>& checked(const char* fn, const std::shared_ptr<Scalar>& other) {
-  if (!other) throw std::invalid_argument(std::string(fn) + ": the operand is null, not a Scalar");
-  return other;
-}
-
-std::shared_ptr<Scalar> as_scalar(const char* fn, const ElementPtr& other) {
-  auto s = std::dynamic_pointer_cast<Scalar>(other);
-  if (!s) throw std::invalid_argument(std::string(fn) + ": the operand is not a Scalar");
-  return s;
-}
-
-}  // namespace
-
 Scalar::Scalar(double digit, Operands children, std::string operation)
-    : Element(std::move(children), std::move(operation)), digit(digit) {}
-
-std::shared_ptr<Scalar> Scalar::self() { return std::static_pointer_cast<Scalar>(shared_from_this()); }
-
-// rule(a, out) runs with a = this node's operand and out = the result, when out still exists.
-template <typename Rule>
-std::shared_ptr<Scalar> Scalar::unary(double value, const char* label, Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Scalar>(value, Operands(a), label);
-  attach_backward(out, [a = std::move(a), rule](Scalar& o) { rule(*a, o); });
-  return out;
-}
-
-// rule(a, b, out): a is this node, b the other operand (the same object for x op x).
-template <typename Rule>
-std::shared_ptr<Scalar> Scalar::binary(const std::shared_ptr<Scalar>& other, double value, const char* label,
-                                       Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Scalar>(value, Operands(a, other), label);
-  attach_backward(out, [a = std::move(a), b = other, rule](Scalar& o) { rule(*a, *b, o); });
-  return out;
-}
+    : NodeOf(std::move(children), std::move(operation)), digit(digit) {}
 
 std::shared_ptr<Scalar> Scalar::add(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit + checked("Scalar.add", other)->digit, "add", [](Scalar& a, Scalar& b, const Scalar& o) {
+  return binary(other, digit + operand("add", other).digit, "add", [](Scalar& a, Scalar& b, const Scalar& o) {
     a.gradient += o.gradient;
     b.gradient += o.gradient;
   });
 }
 
 std::shared_ptr<Scalar> Scalar::mul(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit * checked("Scalar.mul", other)->digit, "mul", [](Scalar& a, Scalar& b, const Scalar& o) {
+  return binary(other, digit * operand("mul", other).digit, "mul", [](Scalar& a, Scalar& b, const Scalar& o) {
     a.gradient += b.digit * o.gradient;
     b.gradient += a.digit * o.gradient;
   });
 }
 
 std::shared_ptr<Scalar> Scalar::sub(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit - checked("Scalar.sub", other)->digit, "sub", [](Scalar& a, Scalar& b, const Scalar& o) {
+  return binary(other, digit - operand("sub", other).digit, "sub", [](Scalar& a, Scalar& b, const Scalar& o) {
     a.gradient += o.gradient;
     b.gradient -= o.gradient;
   });
 }
 
 std::shared_ptr<Scalar> Scalar::truediv(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit / checked("Scalar.truediv", other)->digit, "div",
+  return binary(other, digit / operand("truediv", other).digit, "div",
                 [](Scalar& a, Scalar& b, const Scalar& o) {
                   a.gradient += (1.0 / b.digit) * o.gradient;
                   b.gradient -= (std::pow(b.digit, -2.0) * a.digit) * o.gradient;
@@ -80,7 +42,7 @@ std::shared_ptr<Scalar> Scalar::truediv(const std::shared_ptr<Scalar>& other) {
 std::shared_ptr<Scalar> Scalar::pow_op(const std::shared_ptr<Scalar>& exponent) {
   // The exponent's gradient takes log of the base even for a constant exponent: with a base <= 0
   // it becomes -inf or nan while the base's own update is unaffected.
-  return binary(exponent, std::pow(digit, checked("Scalar.pow_op", exponent)->digit), "pow",
+  return binary(exponent, std::pow(digit, operand("pow_op", exponent).digit), "pow",
                 [](Scalar& a, Scalar& b, const Scalar& o) {
                   a.gradient += (std::pow(a.digit, -1.0 + b.digit) * b.digit) * o.gradient;
                   b.gradient += (std::log(a.digit) * o.digit) * o.gradient;
@@ -123,10 +85,5 @@ ElementPtr Scalar::exp_op() {
 ElementPtr Scalar::log_op() {
   return unary(std::log(digit), "log", [](Scalar& a, const Scalar& o) { a.gradient += (1.0 / a.digit) * o.gradient; });
 }
-
-ElementPtr Scalar::add(ElementPtr other) { return add(as_scalar("Scalar.add", other)); }
-ElementPtr Scalar::mul(ElementPtr other) { return mul(as_scalar("Scalar.mul", other)); }
-ElementPtr Scalar::sub(ElementPtr other) { return sub(as_scalar("Scalar.sub", other)); }
-ElementPtr Scalar::truediv(ElementPtr other) { return truediv(as_scalar("Scalar.truediv", other)); }
 
 }  // namespace tarnwick

@@ -4,6 +4,9 @@
 #include "bindings/convert.hpp"
 #include "bindings/guard.hpp"
 
+#include <array>
+#include <utility>
+
 #include "autodiff/activation.hpp"
 #include "autodiff/matrix.hpp"
 #include "autodiff/scalar.hpp"
@@ -16,9 +19,6 @@ namespace tarnwick::bindings {
 
 namespace {
 
-using ScalarPtr = std::shared_ptr<Scalar>;
-using MatrixPtr = std::shared_ptr<Matrix>;
-
 // Every ActivationFunction made from Python is one of these: forward and derivative run the
 // Python class's methods, and a class lacking one fails with "Tried to call pure virtual function".
 class PyActivationFunction : public ActivationFunction {
@@ -27,9 +27,30 @@ class PyActivationFunction : public ActivationFunction {
   double derivative(double x) override { PYBIND11_OVERRIDE_PURE(double, ActivationFunction, derivative, x); }
 };
 
-template <typename Node>
-std::shared_ptr<Node> as(const ElementPtr& e) {
-  return std::static_pointer_cast<Node>(e);
+// Element's ten operations, in its order, as methods of one node class: the operand of the four
+// operators is positional only and must be of that class, and every result comes back as that
+// class. docs holds their docstrings in the same order.
+template <typename Node, typename Class>
+void element_operations(Class& cls, const std::array<const char*, 10>& docs) {
+  using Ptr = std::shared_ptr<Node>;
+  const auto binary = [&cls](const char* name, auto op, const char* doc) {
+    cls.def(name, op, py::arg("other").none(false), py::pos_only(), doc);
+  };
+  binary("__add__", [](Node& a, const Ptr& b) { return a.add(b); }, docs[0]);
+  binary("__mul__", [](Node& a, const Ptr& b) { return a.mul(b); }, docs[1]);
+  binary("__sub__", [](Node& a, const Ptr& b) { return a.sub(b); }, docs[2]);
+  binary("__truediv__", [](Node& a, const Ptr& b) { return a.truediv(b); }, docs[3]);
+  using Unary = ElementPtr (Element::*)();
+  const std::array<std::pair<const char*, Unary>, 6> unary{{{"__neg__", &Element::neg},
+                                                            {"relu", &Element::relu},
+                                                            {"sigmoid", &Element::sigmoid},
+                                                            {"tanh_op", &Element::tanh_op},
+                                                            {"exp_op", &Element::exp_op},
+                                                            {"log_op", &Element::log_op}}};
+  for (std::size_t i = 0; i < unary.size(); ++i) {
+    const Unary op = unary[i].second;
+    cls.def(unary[i].first, [op](Node& a) { return std::static_pointer_cast<Node>((a.*op)()); }, docs[4 + i]);
+  }
 }
 
 // topo_sort and backprop, which both node classes have, documented once with the class named.
@@ -71,7 +92,7 @@ theirs. Gradients start at zero and only accumulate.
                     "str: the label of the operation that made this node ('add', 'mul', 'tanh', ...); '' for a leaf.");
   refuse_pickling(element);
 
-  py::class_<Scalar, Element, ScalarPtr> scalar(m, "Scalar", R"doc(A one-value autodiff node.
+  py::class_<Scalar, Element, std::shared_ptr<Scalar>> scalar(m, "Scalar", R"doc(A one-value autodiff node.
 
 Build leaves with Scalar(digit), combine them with + - * / (both operands Scalars; a float goes on
 the left: 2.0 * x) and the methods below, set the root's gradient (usually 1.0), then call
@@ -83,26 +104,19 @@ Scalars cannot be pickled.
       .def_readwrite("digit", &Scalar::digit, "float: the node's value.")
       .def_readwrite("gradient", &Scalar::gradient,
                      "float: d(root)/d(this node), accumulated by backprop; 0.0 until then. "
-                     "Set the root's to 1.0 first.")
-      .def("__add__", [](Scalar& a, const ScalarPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
-           "self + other, a new node labelled 'add'. other must be a Scalar (TypeError otherwise).")
-      .def("__mul__", [](Scalar& a, const ScalarPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
-           "self * other, a new node labelled 'mul'. other must be a Scalar (TypeError otherwise).")
-      .def("__sub__", [](Scalar& a, const ScalarPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
-           "self - other, a new node labelled 'sub'. other must be a Scalar (TypeError otherwise).")
-      .def("__truediv__", [](Scalar& a, const ScalarPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
-           py::pos_only(),
-           "self / other, a new node labelled 'div'; dividing by 0.0 gives inf or nan. other must be a Scalar.")
-      .def("__neg__", [](Scalar& a) { return as<Scalar>(a.neg()); }, "-self, a new node labelled 'neg'.")
-      .def("relu", [](Scalar& a) { return as<Scalar>(a.relu()); },
-           "max(digit, 0.0) as a new node labelled 'relu' (nan and -0.0 give 0.0); derivative 1 above 0, else 0.")
-      .def("sigmoid", [](Scalar& a) { return as<Scalar>(a.sigmoid()); },
-           "1 / (exp(-digit) + 1) as a new node labelled 'sigmoid'.")
-      .def("tanh_op", [](Scalar& a) { return as<Scalar>(a.tanh_op()); }, "tanh(digit) as a new node labelled 'tanh'.")
-      .def("exp_op", [](Scalar& a) { return as<Scalar>(a.exp_op()); }, "exp(digit) as a new node labelled 'exp'.")
-      .def("log_op", [](Scalar& a) { return as<Scalar>(a.log_op()); },
-           "log(digit) as a new node labelled 'log' (-inf at 0.0, nan below).")
-      .def("pow_op", reads<&Scalar::pow_op>(), py::arg("other").none(false), py::pos_only(),
+                     "Set the root's to 1.0 first.");
+  element_operations<Scalar>(scalar, {
+      "self + other, a new node labelled 'add'. other must be a Scalar (TypeError otherwise).",
+      "self * other, a new node labelled 'mul'. other must be a Scalar (TypeError otherwise).",
+      "self - other, a new node labelled 'sub'. other must be a Scalar (TypeError otherwise).",
+      "self / other, a new node labelled 'div'; dividing by 0.0 gives inf or nan. other must be a Scalar.",
+      "-self, a new node labelled 'neg'.",
+      "max(digit, 0.0) as a new node labelled 'relu' (nan and -0.0 give 0.0); derivative 1 above 0, else 0.",
+      "1 / (exp(-digit) + 1) as a new node labelled 'sigmoid'.",
+      "tanh(digit) as a new node labelled 'tanh'.",
+      "exp(digit) as a new node labelled 'exp'.",
+      "log(digit) as a new node labelled 'log' (-inf at 0.0, nan below)."});
+  scalar.def("pow_op", reads<&Scalar::pow_op>(), py::arg("other").none(false), py::pos_only(),
            "digit ** other.digit as a new node labelled 'pow'; other (a Scalar) gets the gradient d/d(exponent) too.")
       .def("__radd__", reads<&Scalar::radd>(), "constant + self: the float constant becomes a new leaf on the left ('add').")
       .def("__rmul__", reads<&Scalar::rmul>(), "constant * self: the float constant becomes a new leaf on the left ('mul').")
@@ -114,7 +128,7 @@ Scalars cannot be pickled.
                ", operation=" + py_repr(s.operation) + ")";
       }, "Scalar(digit=..., gradient=..., operation='...').");
 
-  py::class_<Matrix, Element, MatrixPtr> matrix(m, "Matrix",
+  py::class_<Matrix, Element, std::shared_ptr<Matrix>> matrix(m, "Matrix",
       R"doc(A matrix autodiff node: a list of rows and a gradient of the same shape.
 
 Combine nodes with + - (element-wise), * (the matrix product), / (element-wise quotient) and the
@@ -128,29 +142,19 @@ ValueError naming the helper and the shapes. Matrices cannot be pickled.
                      "list[list[float]]: the node's value (a copy on every read; assigning replaces it).")
       .def_readwrite("gradient", &Matrix::gradient,
                      "list[list[float]]: d(root)/d(this node), the value's shape, zeros at creation; "
-                     "set the root's (for example to ones) before backprop.")
-      .def("__add__", [](Matrix& a, const MatrixPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
-           "self + other element-wise, a new node labelled 'add'. Raises ValueError unless the shapes match.")
-      .def("__mul__", [](Matrix& a, const MatrixPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
-           "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. "
-           "Raises ValueError on shapes.")
-      .def("__sub__", [](Matrix& a, const MatrixPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
-           "self - other element-wise, a new node labelled 'sub'. Raises ValueError unless the shapes match.")
-      .def("__truediv__", [](Matrix& a, const MatrixPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
-           py::pos_only(),
-           "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). "
-           "ValueError on shapes.")
-      .def("__neg__", [](Matrix& a) { return as<Matrix>(a.neg()); }, "-self, a new node labelled 'neg'.")
-      .def("relu", [](Matrix& a) { return as<Matrix>(a.relu()); },
-           "max(x, 0.0) of every entry, a new node labelled 'relu'.")
-      .def("sigmoid", [](Matrix& a) { return as<Matrix>(a.sigmoid()); },
-           "1 / (exp(-x) + 1) of every entry, a new node labelled 'sigmoid'.")
-      .def("tanh_op", [](Matrix& a) { return as<Matrix>(a.tanh_op()); },
-           "tanh of every entry, a new node labelled 'tanh'.")
-      .def("exp_op", [](Matrix& a) { return as<Matrix>(a.exp_op()); }, "exp of every entry, a new node labelled 'exp'.")
-      .def("log_op", [](Matrix& a) { return as<Matrix>(a.log_op()); },
-           "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below).")
-      .def("element_wise_mult", reads<&Matrix::element_wise_mult>(), py::arg("other").none(false), py::pos_only(),
+                     "set the root's (for example to ones) before backprop.");
+  element_operations<Matrix>(matrix, {
+      "self + other element-wise, a new node labelled 'add'. Raises ValueError unless the shapes match.",
+      "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. Raises ValueError on shapes.",
+      "self - other element-wise, a new node labelled 'sub'. Raises ValueError unless the shapes match.",
+      "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). ValueError on shapes.",
+      "-self, a new node labelled 'neg'.",
+      "max(x, 0.0) of every entry, a new node labelled 'relu'.",
+      "1 / (exp(-x) + 1) of every entry, a new node labelled 'sigmoid'.",
+      "tanh of every entry, a new node labelled 'tanh'.",
+      "exp of every entry, a new node labelled 'exp'.",
+      "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below)."});
+  matrix.def("element_wise_mult", reads<&Matrix::element_wise_mult>(), py::arg("other").none(false), py::pos_only(),
            "The element-wise (Hadamard) product with other, a new node labelled 'elt_mul'. ValueError on shapes.")
       .def("scalar_multiply", reads<&Matrix::scalar_multiply>(),
            "c * self for a float c (positional), a new node labelled 'scalar_mul'.")
