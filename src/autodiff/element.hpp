@@ -47,10 +47,6 @@ class Element : public std::enable_shared_from_this<Element> {
   Element(const Element&) = delete;
   Element& operator=(const Element&) = delete;
 
-  virtual ElementPtr add(ElementPtr other) = 0;
-  virtual ElementPtr mul(ElementPtr other) = 0;
-  virtual ElementPtr sub(ElementPtr other) = 0;
-  virtual ElementPtr truediv(ElementPtr other) = 0;
   virtual ElementPtr neg() = 0;
   virtual ElementPtr relu() = 0;
   virtual ElementPtr sigmoid() = 0;
@@ -95,22 +91,20 @@ void attach_backward(const std::shared_ptr<Node>& out, Rule rule) {
 // The frame of every operation of one node kind (Scalar, Matrix): the result is a new node of that
 // kind holding the value, this node (and the operand) as children and the label; its backward rule
 // runs rule(a, out) or rule(a, b, out) with a this node and b the operand (the same object for
-// x op x). Element's binary operations accept only a node of the same kind.
+// x op x). Binary operations take an operand of the same kind only, as their types say.
 template <typename Kind>
 class NodeOf : public Element {
  public:
   using Ptr = std::shared_ptr<Kind>;
   using Element::Element;
 
-  ElementPtr add(ElementPtr other) override { return kind().add(same_kind("add", other)); }
-  ElementPtr mul(ElementPtr other) override { return kind().mul(same_kind("mul", other)); }
-  ElementPtr sub(ElementPtr other) override { return kind().sub(same_kind("sub", other)); }
-  ElementPtr truediv(ElementPtr other) override { return kind().truediv(same_kind("truediv", other)); }
-
  protected:
   // The operand of the operation op, refused when null.
   static const Kind& operand(const char* op, const Ptr& other) {
-    if (!other) throw std::invalid_argument(name(op) + ": the operand is null, not a " + Kind::kind_name);
+    if (!other) {
+      throw std::invalid_argument(std::string(Kind::kind_name) + "." + op + ": the operand is null, not a " +
+                                  Kind::kind_name);
+    }
     return *other;
   }
 
@@ -131,15 +125,6 @@ class NodeOf : public Element {
   }
 
   Ptr self() { return std::static_pointer_cast<Kind>(shared_from_this()); }
-
- private:
-  Kind& kind() { return static_cast<Kind&>(*this); }
-  static std::string name(const char* op) { return std::string(Kind::kind_name) + "." + op; }
-  static Ptr same_kind(const char* op, const ElementPtr& other) {
-    auto node = std::dynamic_pointer_cast<Kind>(other);
-    if (!node) throw std::invalid_argument(name(op) + ": the operand is not a " + Kind::kind_name);
-    return node;
-  }
 };
 
 }  // namespace tarnwick

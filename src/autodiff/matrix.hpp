@@ -17,9 +17,7 @@ class Matrix : public NodeOf<Matrix> {
   static constexpr const char* kind_name = "Matrix";
   explicit Matrix(DoubleMatrix matrix, Operands children = {}, std::string operation = "");
 
-  // Element's operations; add, mul, sub and truediv of an Element that is not a Matrix raise
-  // std::invalid_argument. `mul` is the matrix product and `truediv` the element-wise quotient.
-  using NodeOf::add, NodeOf::mul, NodeOf::sub, NodeOf::truediv;
+  // Element's unary operations; the result is a node of this class.
   ElementPtr neg() override;
   ElementPtr relu() override;
   ElementPtr sigmoid() override;
@@ -27,6 +25,7 @@ class Matrix : public NodeOf<Matrix> {
   ElementPtr exp_op() override;
   ElementPtr log_op() override;
 
+  // `mul` is the matrix product and `truediv` the element-wise quotient.
   std::shared_ptr<Matrix> add(const std::shared_ptr<Matrix>& other);
   std::shared_ptr<Matrix> mul(const std::shared_ptr<Matrix>& other);
   std::shared_ptr<Matrix> sub(const std::shared_ptr<Matrix>& other);

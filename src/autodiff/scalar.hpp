@@ -16,9 +16,7 @@ class Scalar : public NodeOf<Scalar> {
   static constexpr const char* kind_name = "Scalar";
   explicit Scalar(double digit, Operands children = {}, std::string operation = "");
 
-  // Element's operations; add, mul, sub and truediv of an Element that is not a Scalar raise
-  // std::invalid_argument.
-  using NodeOf::add, NodeOf::mul, NodeOf::sub, NodeOf::truediv;
+  // Element's unary operations; the result is a node of this class.
   ElementPtr neg() override;
   ElementPtr relu() override;
   ElementPtr sigmoid() override;
