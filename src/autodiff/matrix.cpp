@@ -51,7 +51,9 @@ void accumulate(DoubleMatrix& target, const DoubleMatrix& update) {
 }
 
 Matrix::Matrix(DoubleMatrix matrix, Operands children, std::string operation)
-    : NodeOf(std::move(children), std::move(operation)), matrix(std::move(matrix)), gradient(zeros_like(this->matrix)) {}
+    : NodeOf(std::move(children), std::move(operation)),
+      matrix(std::move(matrix)),
+      gradient(zeros_like(this->matrix)) {}
 
 std::shared_ptr<Matrix> Matrix::add(const std::shared_ptr<Matrix>& other) {
   const Matrix& b = operand("add", other);
@@ -174,10 +176,12 @@ ElementPtr Matrix::relu() {
 
 // The slopes of sigmoid and tanh are taken from the output as it is when the rule runs.
 ElementPtr Matrix::sigmoid() {
-  return unary(map_values("Matrix.sigmoid", matrix, activation_math::sigmoid), "sigmoid", [](Matrix& a, const Matrix& o) {
-    const DoubleMatrix slope = map_values("Matrix.sigmoid backward", o.matrix, activation_math::sigmoid_slope);
-    accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
-  });
+  return unary(map_values("Matrix.sigmoid", matrix, activation_math::sigmoid), "sigmoid",
+               [](Matrix& a, const Matrix& o) {
+                 const DoubleMatrix slope =
+                     map_values("Matrix.sigmoid backward", o.matrix, activation_math::sigmoid_slope);
+                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+               });
 }
 
 ElementPtr Matrix::tanh_op() {

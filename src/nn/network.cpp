@@ -67,8 +67,8 @@ Network::Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix
   constexpr const char* fn = "Network";
   const std::size_t listed = this->neurons_in_layers.size();
   if (layer_num < 1 || std::size_t(layer_num) > listed) {
-    check::fail(fn, "layer_num must lie between 1 and the " + std::to_string(listed) + " entries of neurons_in_layers, got " +
-                        std::to_string(layer_num));
+    check::fail(fn, "layer_num must lie between 1 and the " + std::to_string(listed) +
+                        " entries of neurons_in_layers, got " + std::to_string(layer_num));
   }
   for (int i = 0; i < layer_num; ++i) {
     if (this->neurons_in_layers[i] < 1) {
@@ -147,7 +147,8 @@ double Network::total_loss(const DoubleMatrix& predictions,
   DoubleMatrix P = transpose_matrix(predictions);
   DoubleMatrix Y = transpose_matrix(labels);
   if (Y.size() < P.size()) {
-    check::fail("Network.total_loss", "labels have " + std::to_string(Y.size()) + " columns, predictions " + std::to_string(P.size()));
+    check::fail("Network.total_loss",
+                "labels have " + std::to_string(Y.size()) + " columns, predictions " + std::to_string(P.size()));
   }
   double sum = 0.0;
   // The rows are this call's own copies: each goes to the callback without another.
@@ -203,7 +204,8 @@ void Network::_check_batch(const char* fn, const DoubleMatrix& x) const {
   check::nonempty_rectangular(fn, "the input", x);
   const int inputs = layers.front().input_size;
   if (x.size() != std::size_t(inputs)) {
-    check::fail(fn, "the input has " + std::to_string(x.size()) + " rows, the first layer takes " + std::to_string(inputs));
+    check::fail(fn, "the input has " + std::to_string(x.size()) + " rows, the first layer takes " +
+                        std::to_string(inputs));
   }
 }
 
