@@ -203,7 +203,8 @@ Returns:
 Raises:
     ValueError: x_test is empty, ragged, or its row count is not the first layer's input size.
 )doc")
-      .def("save_weights", writes<&Network::save_weights, Gil::release>(), py::arg("path") = "weights.json",
+      .def("save_weights", writes<&Network::save_weights, Gil::release>(),
+           py::arg("path") = Network::default_weights_file,
            R"doc(Writes every layer's weights and bias to path (weights_dir, then "weights.json", when path is "").
 
 Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per layer.
@@ -211,7 +212,8 @@ Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per laye
 Raises:
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load_weights", writes<&Network::load_weights, Gil::release>(), py::arg("path") = "weights.json",
+      .def("load_weights", writes<&Network::load_weights, Gil::release>(),
+           py::arg("path") = Network::default_weights_file,
            R"doc(Replaces every layer's weights and bias with those of a save_weights file.
 
 All or nothing: each matrix is checked against its layer's shape before anything changes.
@@ -220,7 +222,8 @@ Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing, a value is malformed or a matrix has the wrong shape.
 )doc")
-      .def("save_hyperparams", writes<&Network::save_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
+      .def("save_hyperparams", writes<&Network::save_hyperparams, Gil::release>(),
+           py::arg("path") = Network::default_hyperparams_file,
            R"doc(Writes the layer sizes, dropout rate and (with an optimizer) its learning rate and kind to path.
 
 Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rate":0.001,"optimizer":"Adam"}.
@@ -228,7 +231,8 @@ Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rat
 Raises:
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load_hyperparams", writes<&Network::load_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
+      .def("load_hyperparams", writes<&Network::load_hyperparams, Gil::release>(),
+           py::arg("path") = Network::default_hyperparams_file,
            R"doc(Restores the dropout rate and, when both have one, the optimizer's learning rate.
 
 The layer sizes in the file are not read: the network keeps its shape. All or nothing.

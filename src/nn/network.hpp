@@ -52,7 +52,9 @@ class Network {
   // std::invalid_argument) and no pointer to either survives in its layers or graph.
   void drop_borrowed() noexcept;
 
-  // Path: the given one, else weights_dir, else "weights.json". Loads are all-or-nothing.
+  static constexpr const char* default_weights_file = "weights.json";
+  static constexpr const char* default_hyperparams_file = "hyperparams.json";
+  // Path: the given one, else weights_dir, else default_weights_file. Loads are all-or-nothing.
   void save_weights(const std::filesystem::path& path) const;
   void load_weights(const std::filesystem::path& path);
   // Restores only the dropout rate and, when the network has an optimizer, its learning rate.

@@ -19,7 +19,7 @@ DoubleMatrix Network::_parse_mat(const modelfile::Reader& in, std::size_t& pos) 
 
 std::filesystem::path Network::_weights_path(const std::filesystem::path& path) const {
   if (!path.empty()) return path;
-  return weights_dir.empty() ? "weights.json" : weights_dir;
+  return weights_dir.empty() ? default_weights_file : weights_dir;
 }
 
 std::string Network::weights_text() const {
