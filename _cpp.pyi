@@ -364,8 +364,8 @@ class Adam:
     """
     The Adam optimizer (beta1 0.9, beta2 0.999, epsilon 1e-08), for a Network.
     
-    Its moment estimates live in the network's layers and are not pickled or saved: a restored network
-    resumes training as with a fresh Adam.
+    It keeps moment estimates for each network's parameters apart; they are not pickled or saved: a
+    restored network resumes training as with a fresh Adam.
     """
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
     def __eq__(self, other: typing.Any) -> bool:

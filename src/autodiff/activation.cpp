@@ -1,66 +1,80 @@
 #include "autodiff/activation.hpp"
 
-#include <cmath>
 #include <stdexcept>
+#include <string>
 #include <typeinfo>
 #include <vector>
 
-#include "core/check.hpp"
+#include "core/activation_math.hpp"
 #include "core/matrix.hpp"
 
 namespace tarnwick {
 
-double ReLU::forward(double x) { return 0.0 < x ? x : 0.0; }
-double ReLU::derivative(double x) { return 0.0 < x ? 1.0 : 0.0; }
+namespace am = activation_math;
 
-double Sigmoid::forward(double x) { return 1.0 / (std::exp(-x) + 1.0); }
-double Sigmoid::derivative(double x) {
-  const double s = forward(x);
-  return s * (1.0 - s);
-}
+double ReLU::forward(double x) { return am::relu(x); }
+double ReLU::derivative(double x) { return am::relu_slope(x); }
 
-double Tanh::forward(double x) { return std::tanh(x); }
-double Tanh::derivative(double x) {
-  const double t = std::tanh(x);
-  return 1.0 - t * t;
-}
+double Sigmoid::forward(double x) { return am::sigmoid(x); }
+double Sigmoid::derivative(double x) { return am::sigmoid_slope(forward(x)); }
+
+double Tanh::forward(double x) { return am::tanh(x); }
+double Tanh::derivative(double x) { return am::tanh_slope(am::tanh(x)); }
 
 namespace {
 
-// f(x) for every entry of a non-empty rectangular matrix, row by row.
-template <typename F>
-DoubleMatrix entrywise(const char* fn, const DoubleMatrix& m, F f) {
-  const std::size_t cols = check::nonempty_rectangular(fn, "the input", m);
-  DoubleMatrix out(m.size(), DoubleVector(cols, 0.0));
-  for (std::size_t i = 0; i < m.size(); ++i) {
-    for (std::size_t j = 0; j < cols; ++j) out[i][j] = f(m[i][j]);
-  }
-  return out;
-}
-
-// body(forward, derivative, built_in) with the two rules of f as callables: a ReLU's called
-// directly, so that the loops over every entry need no virtual call (a Python subclass of ReLU is a
-// ReLU here too: it has no override class), any other activation's through the interface.
-// built_in says the rules are the library's own, which never run Python code.
+// body(forward, derivative, built_in) with the two rules of f as callables: a built-in's formulas
+// called directly, so that the loops over every entry need no virtual call (a Python subclass of a
+// built-in is that built-in here too: it has no override class), any other activation's through
+// the interface. built_in says the rules are the library's own, which never run Python code.
 template <typename Body>
 auto with_rules(ActivationFunction& f, Body body) {
   if (typeid(f) == typeid(ReLU)) {
-    auto& relu = static_cast<ReLU&>(f);
-    return body([&relu](double x) { return relu.ReLU::forward(x); },
-                [&relu](double x) { return relu.ReLU::derivative(x); }, true);
+    return body([](double x) { return am::relu(x); }, [](double x) { return am::relu_slope(x); }, true);
   }
-  const bool built_in = typeid(f) == typeid(Sigmoid) || typeid(f) == typeid(Tanh);
-  return body([&f](double x) { return f.forward(x); }, [&f](double x) { return f.derivative(x); }, built_in);
+  if (typeid(f) == typeid(Sigmoid)) {
+    return body([](double x) { return am::sigmoid(x); }, [](double x) { return am::sigmoid_slope(am::sigmoid(x)); },
+                true);
+  }
+  if (typeid(f) == typeid(Tanh)) {
+    return body([](double x) { return am::tanh(x); }, [](double x) { return am::tanh_slope(am::tanh(x)); }, true);
+  }
+  return body([&f](double x) { return f.forward(x); }, [&f](double x) { return f.derivative(x); }, false);
+}
+
+[[noreturn]] void out_of_range(const char* fn, FunctionType type) {
+  throw std::invalid_argument(std::string(fn) + ": function_type must be RELU (0), SIGMOID (1) or TANH (2), got " +
+                              std::to_string(static_cast<int>(type)));
 }
 
 }  // namespace
+
+// No default in the switches below: a new FunctionType member must be added here, and the compiler
+// names the switch that misses it.
+std::shared_ptr<ActivationFunction> built_in_activation(const char* fn, FunctionType type) {
+  switch (type) {
+    case FunctionType::RELU: return std::make_shared<ReLU>();
+    case FunctionType::SIGMOID: return std::make_shared<Sigmoid>();
+    case FunctionType::TANH: return std::make_shared<Tanh>();
+  }
+  out_of_range(fn, type);
+}
+
+const char* built_in_name(FunctionType type) {
+  switch (type) {
+    case FunctionType::RELU: return "ReLU";
+    case FunctionType::SIGMOID: return "Sigmoid";
+    case FunctionType::TANH: return "Tanh";
+  }
+  out_of_range("FunctionType", type);
+}
 
 std::shared_ptr<Matrix> apply_activation(const std::shared_ptr<Matrix>& input,
                                          const std::shared_ptr<ActivationFunction>& activation) {
   if (!input) throw std::invalid_argument("apply_activation: the input is null, not a Matrix");
   if (!activation) throw std::invalid_argument("apply_activation: the activation is null");
   DoubleMatrix value = with_rules(*activation, [&input](auto forward, auto, bool) {
-    return entrywise("apply_activation", input->matrix, forward);
+    return map_entries("apply_activation", "the input", input->matrix, forward);
   });
   auto out = std::make_shared<Matrix>(std::move(value), Operands(input), "activation");
   // The derivative is taken at the input value, not at the output.
@@ -71,7 +85,7 @@ std::shared_ptr<Matrix> apply_activation(const std::shared_ptr<Matrix>& input,
       // A Python derivative could change the very matrices read here: it takes the general path.
       if (!built_in || rows == 0 || !has_shape(x, rows, cols) || !has_shape(o.gradient, rows, cols) ||
           !has_shape(input->gradient, rows, cols)) {
-        const DoubleMatrix slope = entrywise("apply_activation backward", x, derivative);
+        const DoubleMatrix slope = map_entries("apply_activation backward", "the input", x, derivative);
         accumulate(input->gradient, element_wise_multiplication(slope, o.gradient));
         return;
       }

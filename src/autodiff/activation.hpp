@@ -40,6 +40,11 @@ class Tanh : public ActivationFunction {
 
 enum class FunctionType { RELU = 0, SIGMOID = 1, TANH = 2 };
 
+// A new activation of the class type names, and that class's name. A value outside the enumeration
+// (Python can make FunctionType(5)) raises std::invalid_argument naming fn, never a silent default.
+std::shared_ptr<ActivationFunction> built_in_activation(const char* fn, FunctionType type);
+const char* built_in_name(FunctionType type);
+
 // A new node labelled "activation" holding activation.forward of every entry of input.matrix,
 // which must be non-empty and rectangular (std::invalid_argument otherwise).
 std::shared_ptr<Matrix> apply_activation(const std::shared_ptr<Matrix>& input,

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -45,10 +47,6 @@ class Element : public std::enable_shared_from_this<Element> {
   Element(const Element&) = delete;
   Element& operator=(const Element&) = delete;
 
-  virtual ElementPtr add(ElementPtr other) = 0;
-  virtual ElementPtr mul(ElementPtr other) = 0;
-  virtual ElementPtr sub(ElementPtr other) = 0;
-  virtual ElementPtr truediv(ElementPtr other) = 0;
   virtual ElementPtr neg() = 0;
   virtual ElementPtr relu() = 0;
   virtual ElementPtr sigmoid() = 0;
@@ -89,5 +87,44 @@ void attach_backward(const std::shared_ptr<Node>& out, Rule rule) {
     if (const auto self = weak.lock()) rule(*self);
   };
 }
+
+// The frame of every operation of one node kind (Scalar, Matrix): the result is a new node of that
+// kind holding the value, this node (and the operand) as children and the label; its backward rule
+// runs rule(a, out) or rule(a, b, out) with a this node and b the operand (the same object for
+// x op x). Binary operations take an operand of the same kind only, as their types say.
+template <typename Kind>
+class NodeOf : public Element {
+ public:
+  using Ptr = std::shared_ptr<Kind>;
+  using Element::Element;
+
+ protected:
+  // The operand of the operation op, refused when null.
+  static const Kind& operand(const char* op, const Ptr& other) {
+    if (!other) {
+      throw std::invalid_argument(std::string(Kind::kind_name) + "." + op + ": the operand is null, not a " +
+                                  Kind::kind_name);
+    }
+    return *other;
+  }
+
+  template <typename Value, typename Rule>
+  Ptr unary(Value value, const char* label, Rule rule) {
+    auto a = self();
+    auto out = std::make_shared<Kind>(std::move(value), Operands(a), label);
+    attach_backward(out, [a = std::move(a), rule = std::move(rule)](Kind& o) { rule(*a, o); });
+    return out;
+  }
+
+  template <typename Value, typename Rule>
+  Ptr binary(const Ptr& other, Value value, const char* label, Rule rule) {
+    auto a = self();
+    auto out = std::make_shared<Kind>(std::move(value), Operands(a, other), label);
+    attach_backward(out, [a = std::move(a), b = other, rule = std::move(rule)](Kind& o) { rule(*a, *b, o); });
+    return out;
+  }
+
+  Ptr self() { return std::static_pointer_cast<Kind>(shared_from_this()); }
+};
 
 }  // namespace tarnwick

@@ -5,23 +5,13 @@
 #include <string>
 #include <utility>
 
+#include "core/activation_math.hpp"
 #include "core/check.hpp"
 #include "core/matrix.hpp"
 
 namespace tarnwick {
 
 namespace {
-
-const Matrix& checked(const char* fn, const std::shared_ptr<Matrix>& other) {
-  if (!other) throw std::invalid_argument(std::string(fn) + ": the operand is null, not a Matrix");
-  return *other;
-}
-
-std::shared_ptr<Matrix> as_matrix(const char* fn, const ElementPtr& other) {
-  auto m = std::dynamic_pointer_cast<Matrix>(other);
-  if (!m) throw std::invalid_argument(std::string(fn) + ": the operand is not a Matrix");
-  return m;
-}
 
 DoubleMatrix zeros_like(const DoubleMatrix& m) {
   if (m.empty()) return {};
@@ -33,15 +23,10 @@ DoubleMatrix ones_like(const char* fn, const DoubleMatrix& m) {
   return DoubleMatrix(m.size(), DoubleVector(cols, 1.0));
 }
 
-// f applied to every entry of a non-empty rectangular matrix.
+// f of every entry, with the node's own wording when the matrix is empty or ragged.
 template <typename F>
 DoubleMatrix map_values(const char* fn, const DoubleMatrix& m, F f) {
-  const std::size_t cols = check::nonempty_rectangular(fn, "the matrix", m);
-  DoubleMatrix out(m.size(), DoubleVector(cols, 0.0));
-  for (std::size_t i = 0; i < m.size(); ++i) {
-    for (std::size_t j = 0; j < cols; ++j) out[i][j] = f(m[i][j]);
-  }
-  return out;
+  return map_entries(fn, "the matrix", m, f);
 }
 
 DoubleMatrix negated(DoubleMatrix m) {
@@ -66,31 +51,12 @@ void accumulate(DoubleMatrix& target, const DoubleMatrix& update) {
 }
 
 Matrix::Matrix(DoubleMatrix matrix, Operands children, std::string operation)
-    : Element(std::move(children), std::move(operation)), matrix(std::move(matrix)), gradient(zeros_like(this->matrix)) {}
-
-std::shared_ptr<Matrix> Matrix::self() { return std::static_pointer_cast<Matrix>(shared_from_this()); }
-
-// rule(a, out) runs with a = this node's operand and out = the result, when out still exists.
-template <typename Rule>
-std::shared_ptr<Matrix> Matrix::unary(DoubleMatrix value, const char* label, Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Matrix>(std::move(value), Operands(a), label);
-  attach_backward(out, [a = std::move(a), rule = std::move(rule)](Matrix& o) { rule(*a, o); });
-  return out;
-}
-
-// rule(a, b, out): a is this node, b the other operand (the same object for x op x).
-template <typename Rule>
-std::shared_ptr<Matrix> Matrix::binary(const std::shared_ptr<Matrix>& other, DoubleMatrix value, const char* label,
-                                       Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Matrix>(std::move(value), Operands(a, other), label);
-  attach_backward(out, [a = std::move(a), b = other, rule](Matrix& o) { rule(*a, *b, o); });
-  return out;
-}
+    : NodeOf(std::move(children), std::move(operation)),
+      matrix(std::move(matrix)),
+      gradient(zeros_like(this->matrix)) {}
 
 std::shared_ptr<Matrix> Matrix::add(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.add", other);
+  const Matrix& b = operand("add", other);
   return binary(other, matrix_addition_and_sub(matrix, b.matrix, "add"), "add", [](Matrix& a, Matrix& b, const Matrix& o) {
     accumulate(a.gradient, o.gradient);
     accumulate(b.gradient, o.gradient);
@@ -98,7 +64,7 @@ std::shared_ptr<Matrix> Matrix::add(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::sub(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.sub", other);
+  const Matrix& b = operand("sub", other);
   return binary(other, matrix_addition_and_sub(matrix, b.matrix, "sub"), "sub", [](Matrix& a, Matrix& b, const Matrix& o) {
     accumulate(a.gradient, o.gradient);
     accumulate(b.gradient, negated(o.gradient));
@@ -106,7 +72,7 @@ std::shared_ptr<Matrix> Matrix::sub(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::mul(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.mul", other);
+  const Matrix& b = operand("mul", other);
   return binary(other, matrix_with_matrix_multiplication(matrix, b.matrix), "mul", [](Matrix& a, Matrix& b, const Matrix& o) {
     // G · Bᵀ and Aᵀ · G, packed straight from the operands where the shapes are those of a product.
     if (!accumulate_product(a.gradient, o.gradient, false, b.matrix, true)) {
@@ -119,7 +85,7 @@ std::shared_ptr<Matrix> Matrix::mul(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::truediv(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.truediv", other);
+  const Matrix& b = operand("truediv", other);
   return binary(other, element_wise_division_two_matrices(matrix, b.matrix), "elt_div",
                 [](Matrix& a, Matrix& b, const Matrix& o) {
                   const DoubleMatrix reciprocal =
@@ -133,7 +99,7 @@ std::shared_ptr<Matrix> Matrix::truediv(const std::shared_ptr<Matrix>& other) {
 }
 
 std::shared_ptr<Matrix> Matrix::element_wise_mult(const std::shared_ptr<Matrix>& other) {
-  const Matrix& b = checked("Matrix.element_wise_mult", other);
+  const Matrix& b = operand("element_wise_mult", other);
   return binary(other, element_wise_multiplication(matrix, b.matrix), "elt_mul", [](Matrix& a, Matrix& b, const Matrix& o) {
     accumulate(a.gradient, element_wise_multiplication(b.matrix, o.gradient));
     accumulate(b.gradient, element_wise_multiplication(a.matrix, o.gradient));
@@ -171,37 +137,58 @@ std::shared_ptr<Matrix> Matrix::sum_cols() {
   });
 }
 
+std::shared_ptr<Matrix> broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns) {
+  const DoubleMatrix& b = bias->matrix;
+  DoubleMatrix value(b.size());
+  for (std::size_t i = 0; i < b.size(); ++i) value[i].assign(std::size_t(columns), b[i][0]);
+  auto out = std::make_shared<Matrix>(std::move(value), Operands(bias), "broadcast");
+  attach_backward(out, [bias, columns](Matrix& o) {
+    const DoubleMatrix& g = o.gradient;
+    check::leading_block("broadcast_bias backward", "the gradient", g, g.size(), std::size_t(columns));
+    const auto row_sum = [&g, columns](std::size_t i) {
+      double s = 0.0;
+      for (int j = 0; j < columns; ++j) s += g[i][j];
+      return s;
+    };
+    DoubleMatrix& target = bias->gradient;
+    if (has_shape(target, g.size(), 1)) {
+      // What accumulating the column of sums does, without building it.
+      for (std::size_t i = 0; i < g.size(); ++i) target[i][0] = target[i][0] + row_sum(i);
+      return;
+    }
+    DoubleMatrix sums(g.size(), DoubleVector(1, 0.0));
+    for (std::size_t i = 0; i < g.size(); ++i) sums[i][0] = row_sum(i);
+    accumulate(target, sums);
+  });
+  return out;
+}
+
 ElementPtr Matrix::neg() {
   check::nonempty_rectangular("Matrix.neg", "the matrix", matrix);
   return unary(negated(matrix), "neg", [](Matrix& a, const Matrix& o) { accumulate(a.gradient, negated(o.gradient)); });
 }
 
 ElementPtr Matrix::relu() {
-  // 0.0 < x is false for -0.0 and nan, which both map to +0.0.
-  return unary(map_values("Matrix.relu", matrix, [](double x) { return 0.0 < x ? x : 0.0; }), "relu",
-               [](Matrix& a, const Matrix& o) {
-                 accumulate(a.gradient, element_wise_multiplication(ReLU_derivative(a.matrix), o.gradient));
-               });
+  return unary(map_values("Matrix.relu", matrix, activation_math::relu), "relu", [](Matrix& a, const Matrix& o) {
+    accumulate(a.gradient, element_wise_multiplication(ReLU_derivative(a.matrix), o.gradient));
+  });
 }
 
+// The slopes of sigmoid and tanh are taken from the output as it is when the rule runs.
 ElementPtr Matrix::sigmoid() {
-  return unary(map_values("Matrix.sigmoid", matrix, [](double x) { return 1.0 / (std::exp(-x) + 1.0); }), "sigmoid",
+  return unary(map_values("Matrix.sigmoid", matrix, activation_math::sigmoid), "sigmoid",
                [](Matrix& a, const Matrix& o) {
-                 const DoubleMatrix& O = o.matrix;
-                 const DoubleMatrix slope = element_wise_multiplication(
-                     O, matrix_addition_and_sub(ones_like("Matrix.sigmoid backward", O), O, "sub"));
+                 const DoubleMatrix slope =
+                     map_values("Matrix.sigmoid backward", o.matrix, activation_math::sigmoid_slope);
                  accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
                });
 }
 
 ElementPtr Matrix::tanh_op() {
-  return unary(map_values("Matrix.tanh_op", matrix, [](double x) { return std::tanh(x); }), "tanh",
-               [](Matrix& a, const Matrix& o) {
-                 const DoubleMatrix& O = o.matrix;
-                 const DoubleMatrix slope = matrix_addition_and_sub(ones_like("Matrix.tanh_op backward", O),
-                                                                    element_wise_multiplication(O, O), "sub");
-                 accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
-               });
+  return unary(map_values("Matrix.tanh_op", matrix, activation_math::tanh), "tanh", [](Matrix& a, const Matrix& o) {
+    const DoubleMatrix slope = map_values("Matrix.tanh_op backward", o.matrix, activation_math::tanh_slope);
+    accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
+  });
 }
 
 ElementPtr Matrix::exp_op() {
@@ -217,10 +204,5 @@ ElementPtr Matrix::log_op() {
                  accumulate(a.gradient, element_wise_multiplication(slope, o.gradient));
                });
 }
-
-ElementPtr Matrix::add(ElementPtr other) { return add(as_matrix("Matrix.add", other)); }
-ElementPtr Matrix::mul(ElementPtr other) { return mul(as_matrix("Matrix.mul", other)); }
-ElementPtr Matrix::sub(ElementPtr other) { return sub(as_matrix("Matrix.sub", other)); }
-ElementPtr Matrix::truediv(ElementPtr other) { return truediv(as_matrix("Matrix.truediv", other)); }
 
 }  // namespace tarnwick

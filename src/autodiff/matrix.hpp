@@ -12,16 +12,12 @@
 
 namespace tarnwick {
 
-class Matrix : public Element {
+class Matrix : public NodeOf<Matrix> {
  public:
+  static constexpr const char* kind_name = "Matrix";
   explicit Matrix(DoubleMatrix matrix, Operands children = {}, std::string operation = "");
 
-  // Element's operations; an operand that is not a Matrix raises std::invalid_argument. `mul` is
-  // the matrix product and `truediv` the element-wise quotient.
-  ElementPtr add(ElementPtr other) override;
-  ElementPtr mul(ElementPtr other) override;
-  ElementPtr sub(ElementPtr other) override;
-  ElementPtr truediv(ElementPtr other) override;
+  // Element's unary operations; the result is a node of this class.
   ElementPtr neg() override;
   ElementPtr relu() override;
   ElementPtr sigmoid() override;
@@ -29,6 +25,7 @@ class Matrix : public Element {
   ElementPtr exp_op() override;
   ElementPtr log_op() override;
 
+  // `mul` is the matrix product and `truediv` the element-wise quotient.
   std::shared_ptr<Matrix> add(const std::shared_ptr<Matrix>& other);
   std::shared_ptr<Matrix> mul(const std::shared_ptr<Matrix>& other);
   std::shared_ptr<Matrix> sub(const std::shared_ptr<Matrix>& other);
@@ -42,15 +39,11 @@ class Matrix : public Element {
   DoubleMatrix matrix;
   // Rows of `matrix` x the length of its first row; empty when `matrix` is.
   DoubleMatrix gradient;
-
- private:
-  std::shared_ptr<Matrix> self();
-  template <typename Rule>
-  std::shared_ptr<Matrix> unary(DoubleMatrix value, const char* label, Rule rule);
-  template <typename Rule>
-  std::shared_ptr<Matrix> binary(const std::shared_ptr<Matrix>& other, DoubleMatrix value, const char* label,
-                                 Rule rule);
 };
+
+// A node labelled "broadcast": the first entry of each row of `bias` (a column) repeated across
+// `columns` columns. Its rule adds each gradient row's sum, left to right, into the bias gradient.
+std::shared_ptr<Matrix> broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns);
 
 // target := target + update in place: matrix_addition_and_sub's checks and sums without a new
 // matrix, so a shape mismatch is reported (ValueError naming that helper), never read.

@@ -1,74 +1,38 @@
 #include "autodiff/scalar.hpp"
 
 #include <cmath>
-#include <stdexcept>
-#include <string>
 #include <utility>
+
+#include "core/activation_math.hpp"
 
 namespace tarnwick {
 
-namespace {
-
-const std::shared_ptr<Scalar>& checked(const char* fn, const std::shared_ptr<Scalar>& other) {
-  if (!other) throw std::invalid_argument(std::string(fn) + ": the operand is null, not a Scalar");
-  return other;
-}
-
-std::shared_ptr<Scalar> as_scalar(const char* fn, const ElementPtr& other) {
-  auto s = std::dynamic_pointer_cast<Scalar>(other);
-  if (!s) throw std::invalid_argument(std::string(fn) + ": the operand is not a Scalar");
-  return s;
-}
-
-}  // namespace
-
 Scalar::Scalar(double digit, Operands children, std::string operation)
-    : Element(std::move(children), std::move(operation)), digit(digit) {}
-
-std::shared_ptr<Scalar> Scalar::self() { return std::static_pointer_cast<Scalar>(shared_from_this()); }
-
-// rule(a, out) runs with a = this node's operand and out = the result, when out still exists.
-template <typename Rule>
-std::shared_ptr<Scalar> Scalar::unary(double value, const char* label, Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Scalar>(value, Operands(a), label);
-  attach_backward(out, [a = std::move(a), rule](Scalar& o) { rule(*a, o); });
-  return out;
-}
-
-// rule(a, b, out): a is this node, b the other operand (the same object for x op x).
-template <typename Rule>
-std::shared_ptr<Scalar> Scalar::binary(const std::shared_ptr<Scalar>& other, double value, const char* label,
-                                       Rule rule) {
-  auto a = self();
-  auto out = std::make_shared<Scalar>(value, Operands(a, other), label);
-  attach_backward(out, [a = std::move(a), b = other, rule](Scalar& o) { rule(*a, *b, o); });
-  return out;
-}
+    : NodeOf(std::move(children), std::move(operation)), digit(digit) {}
 
 std::shared_ptr<Scalar> Scalar::add(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit + checked("Scalar.add", other)->digit, "add", [](Scalar& a, Scalar& b, const Scalar& o) {
+  return binary(other, digit + operand("add", other).digit, "add", [](Scalar& a, Scalar& b, const Scalar& o) {
     a.gradient += o.gradient;
     b.gradient += o.gradient;
   });
 }
 
 std::shared_ptr<Scalar> Scalar::mul(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit * checked("Scalar.mul", other)->digit, "mul", [](Scalar& a, Scalar& b, const Scalar& o) {
+  return binary(other, digit * operand("mul", other).digit, "mul", [](Scalar& a, Scalar& b, const Scalar& o) {
     a.gradient += b.digit * o.gradient;
     b.gradient += a.digit * o.gradient;
   });
 }
 
 std::shared_ptr<Scalar> Scalar::sub(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit - checked("Scalar.sub", other)->digit, "sub", [](Scalar& a, Scalar& b, const Scalar& o) {
+  return binary(other, digit - operand("sub", other).digit, "sub", [](Scalar& a, Scalar& b, const Scalar& o) {
     a.gradient += o.gradient;
     b.gradient -= o.gradient;
   });
 }
 
 std::shared_ptr<Scalar> Scalar::truediv(const std::shared_ptr<Scalar>& other) {
-  return binary(other, digit / checked("Scalar.truediv", other)->digit, "div",
+  return binary(other, digit / operand("truediv", other).digit, "div",
                 [](Scalar& a, Scalar& b, const Scalar& o) {
                   a.gradient += (1.0 / b.digit) * o.gradient;
                   b.gradient -= (std::pow(b.digit, -2.0) * a.digit) * o.gradient;
@@ -78,7 +42,7 @@ std::shared_ptr<Scalar> Scalar::truediv(const std::shared_ptr<Scalar>& other) {
 std::shared_ptr<Scalar> Scalar::pow_op(const std::shared_ptr<Scalar>& exponent) {
   // The exponent's gradient takes log of the base even for a constant exponent: with a base <= 0
   // it becomes -inf or nan while the base's own update is unaffected.
-  return binary(exponent, std::pow(digit, checked("Scalar.pow_op", exponent)->digit), "pow",
+  return binary(exponent, std::pow(digit, operand("pow_op", exponent).digit), "pow",
                 [](Scalar& a, Scalar& b, const Scalar& o) {
                   a.gradient += (std::pow(a.digit, -1.0 + b.digit) * b.digit) * o.gradient;
                   b.gradient += (std::log(a.digit) * o.digit) * o.gradient;
@@ -95,22 +59,22 @@ ElementPtr Scalar::neg() {
 }
 
 ElementPtr Scalar::relu() {
-  // 0.0 < x is false for -0.0 and nan, which both map to +0.0 with derivative 0.0.
-  return unary(0.0 < digit ? digit : 0.0, "relu", [](Scalar& a, const Scalar& o) {
-    a.gradient += (0.0 < a.digit ? 1.0 : 0.0) * o.gradient;
+  return unary(activation_math::relu(digit), "relu", [](Scalar& a, const Scalar& o) {
+    a.gradient += activation_math::relu_slope(a.digit) * o.gradient;
   });
 }
 
 ElementPtr Scalar::sigmoid() {
-  const double s = 1.0 / (std::exp(-digit) + 1.0);
+  const double s = activation_math::sigmoid(digit);
   // The rule keeps its own copy of the output: overwriting out.digit later does not change it.
-  return unary(s, "sigmoid", [s](Scalar& a, const Scalar& o) { a.gradient += ((1.0 - s) * s) * o.gradient; });
+  return unary(s, "sigmoid",
+               [s](Scalar& a, const Scalar& o) { a.gradient += activation_math::sigmoid_slope(s) * o.gradient; });
 }
 
 ElementPtr Scalar::tanh_op() {
-  return unary(std::tanh(digit), "tanh", [](Scalar& a, const Scalar& o) {
-    const double t = std::tanh(a.digit);
-    a.gradient += (1.0 - t * t) * o.gradient;
+  // Unlike sigmoid's, the slope comes from the operand's value when the rule runs.
+  return unary(activation_math::tanh(digit), "tanh", [](Scalar& a, const Scalar& o) {
+    a.gradient += activation_math::tanh_slope(activation_math::tanh(a.digit)) * o.gradient;
   });
 }
 
@@ -121,10 +85,5 @@ ElementPtr Scalar::exp_op() {
 ElementPtr Scalar::log_op() {
   return unary(std::log(digit), "log", [](Scalar& a, const Scalar& o) { a.gradient += (1.0 / a.digit) * o.gradient; });
 }
-
-ElementPtr Scalar::add(ElementPtr other) { return add(as_scalar("Scalar.add", other)); }
-ElementPtr Scalar::mul(ElementPtr other) { return mul(as_scalar("Scalar.mul", other)); }
-ElementPtr Scalar::sub(ElementPtr other) { return sub(as_scalar("Scalar.sub", other)); }
-ElementPtr Scalar::truediv(ElementPtr other) { return truediv(as_scalar("Scalar.truediv", other)); }
 
 }  // namespace tarnwick

@@ -11,15 +11,12 @@
 
 namespace tarnwick {
 
-class Scalar : public Element {
+class Scalar : public NodeOf<Scalar> {
  public:
+  static constexpr const char* kind_name = "Scalar";
   explicit Scalar(double digit, Operands children = {}, std::string operation = "");
 
-  // Element's operations; an operand that is not a Scalar raises std::invalid_argument.
-  ElementPtr add(ElementPtr other) override;
-  ElementPtr mul(ElementPtr other) override;
-  ElementPtr sub(ElementPtr other) override;
-  ElementPtr truediv(ElementPtr other) override;
+  // Element's unary operations; the result is a node of this class.
   ElementPtr neg() override;
   ElementPtr relu() override;
   ElementPtr sigmoid() override;
@@ -41,13 +38,6 @@ class Scalar : public Element {
 
   double digit;
   double gradient = 0.0;
-
- private:
-  std::shared_ptr<Scalar> self();
-  template <typename Rule>
-  std::shared_ptr<Scalar> unary(double value, const char* label, Rule rule);
-  template <typename Rule>
-  std::shared_ptr<Scalar> binary(const std::shared_ptr<Scalar>& other, double value, const char* label, Rule rule);
 };
 
 }  // namespace tarnwick

@@ -4,6 +4,9 @@
 #include "bindings/convert.hpp"
 #include "bindings/guard.hpp"
 
+#include <array>
+#include <utility>
+
 #include "autodiff/activation.hpp"
 #include "autodiff/matrix.hpp"
 #include "autodiff/scalar.hpp"
@@ -16,9 +19,6 @@ namespace tarnwick::bindings {
 
 namespace {
 
-using ScalarPtr = std::shared_ptr<Scalar>;
-using MatrixPtr = std::shared_ptr<Matrix>;
-
 // Every ActivationFunction made from Python is one of these: forward and derivative run the
 // Python class's methods, and a class lacking one fails with "Tried to call pure virtual function".
 class PyActivationFunction : public ActivationFunction {
@@ -27,9 +27,55 @@ class PyActivationFunction : public ActivationFunction {
   double derivative(double x) override { PYBIND11_OVERRIDE_PURE(double, ActivationFunction, derivative, x); }
 };
 
-template <typename Node>
-std::shared_ptr<Node> as(const ElementPtr& e) {
-  return std::static_pointer_cast<Node>(e);
+// Element's ten operations, in its order, as methods of one node class: the operand of the four
+// operators is positional only and must be of that class, and every result comes back as that
+// class. docs holds their docstrings in the same order.
+template <typename Node, typename Class>
+void element_operations(Class& cls, const std::array<const char*, 10>& docs) {
+  using Ptr = std::shared_ptr<Node>;
+  const auto binary = [&cls](const char* name, auto op, const char* doc) {
+    cls.def(name, op, py::arg("other").none(false), py::pos_only(), doc);
+  };
+  binary("__add__", [](Node& a, const Ptr& b) { return a.add(b); }, docs[0]);
+  binary("__mul__", [](Node& a, const Ptr& b) { return a.mul(b); }, docs[1]);
+  binary("__sub__", [](Node& a, const Ptr& b) { return a.sub(b); }, docs[2]);
+  binary("__truediv__", [](Node& a, const Ptr& b) { return a.truediv(b); }, docs[3]);
+  using Unary = ElementPtr (Element::*)();
+  const std::array<std::pair<const char*, Unary>, 6> unary{{{"__neg__", &Element::neg},
+                                                            {"relu", &Element::relu},
+                                                            {"sigmoid", &Element::sigmoid},
+                                                            {"tanh_op", &Element::tanh_op},
+                                                            {"exp_op", &Element::exp_op},
+                                                            {"log_op", &Element::log_op}}};
+  for (std::size_t i = 0; i < unary.size(); ++i) {
+    const Unary op = unary[i].second;
+    cls.def(unary[i].first, [op](Node& a) { return std::static_pointer_cast<Node>((a.*op)()); }, docs[4 + i]);
+  }
+}
+
+// topo_sort and backprop, which both node classes have, documented once with the class named.
+// backprop_failures ends the sentence of the ValueError line.
+template <typename Class>
+void graph_methods(Class& cls, const std::string& name, const std::string& backprop_failures) {
+  cls.def("topo_sort", reads<&Element::topo_sort>(),
+          (R"doc(Every node reachable from this one, each once, root first.
+
+Every node comes after all the nodes that consume it, so the list is the order for backprop.
+Iterative: graphs of any depth are safe.
+
+Returns:
+    list of )doc" + name + R"doc( nodes (the same Python objects where Python already holds them).
+)doc").c_str())
+      .def("backprop", reads<&Element::backprop>(), (R"doc(Runs the backward rule of every node of order, in list order.
+
+Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
+assign zeros before reusing a graph (gradients accumulate).
+
+Args (positional only):
+    order: list of nodes, usually self.topo_sort().
+
+Raises:
+    ValueError: an entry of order is None)doc" + backprop_failures + ".\n").c_str());
 }
 
 }  // namespace
@@ -46,130 +92,77 @@ theirs. Gradients start at zero and only accumulate.
                     "str: the label of the operation that made this node ('add', 'mul', 'tanh', ...); '' for a leaf.");
   refuse_pickling(element);
 
-  py::class_<Scalar, Element, ScalarPtr>(m, "Scalar", R"doc(A one-value autodiff node.
+  py::class_<Scalar, Element, std::shared_ptr<Scalar>> scalar(m, "Scalar", R"doc(A one-value autodiff node.
 
 Build leaves with Scalar(digit), combine them with + - * / (both operands Scalars; a float goes on
 the left: 2.0 * x) and the methods below, set the root's gradient (usually 1.0), then call
 root.backprop(root.topo_sort()). Values follow IEEE arithmetic: log of 0 is -inf, never an error.
 Scalars cannot be pickled.
-)doc")
-      .def(py::init([](double digit) { return std::make_shared<Scalar>(digit); }), py::arg("digit"),
+)doc");
+  scalar.def(py::init([](double digit) { return std::make_shared<Scalar>(digit); }), py::arg("digit"),
            "A leaf node holding digit (float), with gradient 0.0 and operation ''.")
       .def_readwrite("digit", &Scalar::digit, "float: the node's value.")
       .def_readwrite("gradient", &Scalar::gradient,
                      "float: d(root)/d(this node), accumulated by backprop; 0.0 until then. "
-                     "Set the root's to 1.0 first.")
-      .def("__add__", [](Scalar& a, const ScalarPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
-           "self + other, a new node labelled 'add'. other must be a Scalar (TypeError otherwise).")
-      .def("__mul__", [](Scalar& a, const ScalarPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
-           "self * other, a new node labelled 'mul'. other must be a Scalar (TypeError otherwise).")
-      .def("__sub__", [](Scalar& a, const ScalarPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
-           "self - other, a new node labelled 'sub'. other must be a Scalar (TypeError otherwise).")
-      .def("__truediv__", [](Scalar& a, const ScalarPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
-           py::pos_only(),
-           "self / other, a new node labelled 'div'; dividing by 0.0 gives inf or nan. other must be a Scalar.")
-      .def("__neg__", [](Scalar& a) { return as<Scalar>(a.neg()); }, "-self, a new node labelled 'neg'.")
-      .def("relu", [](Scalar& a) { return as<Scalar>(a.relu()); },
-           "max(digit, 0.0) as a new node labelled 'relu' (nan and -0.0 give 0.0); derivative 1 above 0, else 0.")
-      .def("sigmoid", [](Scalar& a) { return as<Scalar>(a.sigmoid()); },
-           "1 / (exp(-digit) + 1) as a new node labelled 'sigmoid'.")
-      .def("tanh_op", [](Scalar& a) { return as<Scalar>(a.tanh_op()); }, "tanh(digit) as a new node labelled 'tanh'.")
-      .def("exp_op", [](Scalar& a) { return as<Scalar>(a.exp_op()); }, "exp(digit) as a new node labelled 'exp'.")
-      .def("log_op", [](Scalar& a) { return as<Scalar>(a.log_op()); },
-           "log(digit) as a new node labelled 'log' (-inf at 0.0, nan below).")
-      .def("pow_op", reads<&Scalar::pow_op>(), py::arg("other").none(false), py::pos_only(),
+                     "Set the root's to 1.0 first.");
+  element_operations<Scalar>(scalar, {
+      "self + other, a new node labelled 'add'. other must be a Scalar (TypeError otherwise).",
+      "self * other, a new node labelled 'mul'. other must be a Scalar (TypeError otherwise).",
+      "self - other, a new node labelled 'sub'. other must be a Scalar (TypeError otherwise).",
+      "self / other, a new node labelled 'div'; dividing by 0.0 gives inf or nan. other must be a Scalar.",
+      "-self, a new node labelled 'neg'.",
+      "max(digit, 0.0) as a new node labelled 'relu' (nan and -0.0 give 0.0); derivative 1 above 0, else 0.",
+      "1 / (exp(-digit) + 1) as a new node labelled 'sigmoid'.",
+      "tanh(digit) as a new node labelled 'tanh'.",
+      "exp(digit) as a new node labelled 'exp'.",
+      "log(digit) as a new node labelled 'log' (-inf at 0.0, nan below)."});
+  scalar.def("pow_op", reads<&Scalar::pow_op>(), py::arg("other").none(false), py::pos_only(),
            "digit ** other.digit as a new node labelled 'pow'; other (a Scalar) gets the gradient d/d(exponent) too.")
       .def("__radd__", reads<&Scalar::radd>(), "constant + self: the float constant becomes a new leaf on the left ('add').")
       .def("__rmul__", reads<&Scalar::rmul>(), "constant * self: the float constant becomes a new leaf on the left ('mul').")
       .def("__rsub__", reads<&Scalar::rsub>(), "constant - self: the float constant becomes a new leaf on the left ('sub').")
-      .def("__rtruediv__", reads<&Scalar::rdiv>(), "constant / self: the float constant becomes a new leaf on the left ('div').")
-      .def("topo_sort", reads<&Element::topo_sort>(), R"doc(Every node reachable from this one, each once, root first.
-
-Every node comes after all the nodes that consume it, so the list is the order for backprop.
-Iterative: graphs of any depth are safe.
-
-Returns:
-    list of Scalar nodes (the same Python objects where Python already holds them).
-)doc")
-      .def("backprop", reads<&Element::backprop>(), R"doc(Runs the backward rule of every node of order, in list order.
-
-Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
-assign zeros before reusing a graph (gradients accumulate).
-
-Args (positional only):
-    order: list of nodes, usually self.topo_sort().
-
-Raises:
-    ValueError: an entry of order is None.
-)doc")
-      .def("__repr__", [](const Scalar& s) {
+      .def("__rtruediv__", reads<&Scalar::rdiv>(), "constant / self: the float constant becomes a new leaf on the left ('div').");
+  graph_methods(scalar, "Scalar", "");
+  scalar.def("__repr__", [](const Scalar& s) {
         return "Scalar(digit=" + py_repr(s.digit) + ", gradient=" + py_repr(s.gradient) +
                ", operation=" + py_repr(s.operation) + ")";
       }, "Scalar(digit=..., gradient=..., operation='...').");
 
-  py::class_<Matrix, Element, MatrixPtr>(m, "Matrix",
+  py::class_<Matrix, Element, std::shared_ptr<Matrix>> matrix(m, "Matrix",
       R"doc(A matrix autodiff node: a list of rows and a gradient of the same shape.
 
 Combine nodes with + - (element-wise), * (the matrix product), / (element-wise quotient) and the
 methods below; both operands must be Matrix nodes (a float raises TypeError: scale with
 scalar_multiply). Shapes outside an operation's contract (empty, ragged, mismatched) raise
 ValueError naming the helper and the shapes. Matrices cannot be pickled.
-)doc")
-      .def(py::init([](DoubleMatrix matrix) { return std::make_shared<Matrix>(std::move(matrix)); }), py::arg("matrix"),
+)doc");
+  matrix.def(py::init([](DoubleMatrix matrix) { return std::make_shared<Matrix>(std::move(matrix)); }), py::arg("matrix"),
            "A leaf node holding a copy of matrix ((rows, cols) list of rows), with a zero gradient and operation ''.")
       .def_readwrite("matrix", &Matrix::matrix,
                      "list[list[float]]: the node's value (a copy on every read; assigning replaces it).")
       .def_readwrite("gradient", &Matrix::gradient,
                      "list[list[float]]: d(root)/d(this node), the value's shape, zeros at creation; "
-                     "set the root's (for example to ones) before backprop.")
-      .def("__add__", [](Matrix& a, const MatrixPtr& b) { return a.add(b); }, py::arg("other").none(false), py::pos_only(),
-           "self + other element-wise, a new node labelled 'add'. Raises ValueError unless the shapes match.")
-      .def("__mul__", [](Matrix& a, const MatrixPtr& b) { return a.mul(b); }, py::arg("other").none(false), py::pos_only(),
-           "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. "
-           "Raises ValueError on shapes.")
-      .def("__sub__", [](Matrix& a, const MatrixPtr& b) { return a.sub(b); }, py::arg("other").none(false), py::pos_only(),
-           "self - other element-wise, a new node labelled 'sub'. Raises ValueError unless the shapes match.")
-      .def("__truediv__", [](Matrix& a, const MatrixPtr& b) { return a.truediv(b); }, py::arg("other").none(false),
-           py::pos_only(),
-           "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). "
-           "ValueError on shapes.")
-      .def("__neg__", [](Matrix& a) { return as<Matrix>(a.neg()); }, "-self, a new node labelled 'neg'.")
-      .def("relu", [](Matrix& a) { return as<Matrix>(a.relu()); },
-           "max(x, 0.0) of every entry, a new node labelled 'relu'.")
-      .def("sigmoid", [](Matrix& a) { return as<Matrix>(a.sigmoid()); },
-           "1 / (exp(-x) + 1) of every entry, a new node labelled 'sigmoid'.")
-      .def("tanh_op", [](Matrix& a) { return as<Matrix>(a.tanh_op()); },
-           "tanh of every entry, a new node labelled 'tanh'.")
-      .def("exp_op", [](Matrix& a) { return as<Matrix>(a.exp_op()); }, "exp of every entry, a new node labelled 'exp'.")
-      .def("log_op", [](Matrix& a) { return as<Matrix>(a.log_op()); },
-           "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below).")
-      .def("element_wise_mult", reads<&Matrix::element_wise_mult>(), py::arg("other").none(false), py::pos_only(),
+                     "set the root's (for example to ones) before backprop.");
+  element_operations<Matrix>(matrix, {
+      "self + other element-wise, a new node labelled 'add'. Raises ValueError unless the shapes match.",
+      "The matrix product self @ other ((m, k) by (k, p)), a new node labelled 'mul'. Raises ValueError on shapes.",
+      "self - other element-wise, a new node labelled 'sub'. Raises ValueError unless the shapes match.",
+      "self / other element-wise, a new node labelled 'elt_div' (0 divisors give inf or nan). ValueError on shapes.",
+      "-self, a new node labelled 'neg'.",
+      "max(x, 0.0) of every entry, a new node labelled 'relu'.",
+      "1 / (exp(-x) + 1) of every entry, a new node labelled 'sigmoid'.",
+      "tanh of every entry, a new node labelled 'tanh'.",
+      "exp of every entry, a new node labelled 'exp'.",
+      "log of every entry, a new node labelled 'log' (-inf at 0.0, nan below)."});
+  matrix.def("element_wise_mult", reads<&Matrix::element_wise_mult>(), py::arg("other").none(false), py::pos_only(),
            "The element-wise (Hadamard) product with other, a new node labelled 'elt_mul'. ValueError on shapes.")
       .def("scalar_multiply", reads<&Matrix::scalar_multiply>(),
            "c * self for a float c (positional), a new node labelled 'scalar_mul'.")
       .def("transpose_op", reads<&Matrix::transpose_op>(), "The transpose, a new node labelled 'transpose'.")
       .def("sum_cols", reads<&Matrix::sum_cols>(),
-           "One column holding the sum of each row ((rows, 1)), a new node labelled 'sum_cols'.")
-      .def("topo_sort", reads<&Element::topo_sort>(), R"doc(Every node reachable from this one, each once, root first.
-
-Every node comes after all the nodes that consume it, so the list is the order for backprop.
-Iterative: graphs of any depth are safe.
-
-Returns:
-    list of Matrix nodes (the same Python objects where Python already holds them).
-)doc")
-      .def("backprop", reads<&Element::backprop>(), R"doc(Runs the backward rule of every node of order, in list order.
-
-Nothing is seeded, reset or sorted: set the root's gradient first, pass root.topo_sort(), and
-assign zeros before reusing a graph (gradients accumulate).
-
-Args (positional only):
-    order: list of nodes, usually self.topo_sort().
-
-Raises:
-    ValueError: an entry of order is None, or a value was reassigned to a shape its rule cannot use.
-)doc")
-      .def("__repr__", [](const Matrix& x) {
+           "One column holding the sum of each row ((rows, 1)), a new node labelled 'sum_cols'.");
+  graph_methods(matrix, "Matrix", ", or a value was reassigned to a shape its rule cannot use");
+  matrix.def("__repr__", [](const Matrix& x) {
         const std::size_t cols = x.matrix.empty() ? 0 : x.matrix[0].size();
         return "Matrix(shape=" + std::to_string(x.matrix.size()) + "x" + std::to_string(cols) +
                ", operation=" + py_repr(x.operation) + ")";

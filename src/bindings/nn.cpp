@@ -41,6 +41,20 @@ Raises:
         or ragged initial_input.
 )doc";
 
+// The arguments and failures train_loop and train_epochs_quiet share.
+constexpr const char* kTrainArgs = R"doc(
+Args:
+    epochs: int; 0 or less trains nothing.
+    train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
+    batch_size: int, at least 1.
+)doc";
+constexpr const char* kTrainRaises = R"doc(
+Raises:
+    ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
+        column per sample; nothing changes.
+    RuntimeError: a Python activation called back into this network.
+)doc";
+
 // A network as Python holds it: the library network borrows its optimizer and activation, so the
 // Python object keeps theirs here, where the cyclic collector sees them (tp_traverse below): a
 // network and a Python activation that refer to each other are freed together.
@@ -101,14 +115,6 @@ void network_constructor(Class& cls) {
 }
 
 
-const char* built_in_name(FunctionType t) {
-  switch (t) {
-    case FunctionType::SIGMOID: return "Sigmoid()";
-    case FunctionType::TANH: return "Tanh()";
-    default: return "ReLU()";
-  }
-}
-
 // Optimizers pickle as their learning rate and are equal when it writes the same number.
 template <typename Opt>
 void register_optimizer(py::module_& m, const char* name, double default_rate, const char* doc) {
@@ -138,8 +144,8 @@ void register_nn(py::module_& m) {
   register_optimizer<Adam>(m, "Adam", 0.001,
       R"doc(The Adam optimizer (beta1 0.9, beta2 0.999, epsilon 1e-08), for a Network.
 
-Its moment estimates live in the network's layers and are not pickled or saved: a restored network
-resumes training as with a fresh Adam.
+It keeps moment estimates for each network's parameters apart; they are not pickled or saved: a
+restored network resumes training as with a fresh Adam.
 )doc");
   register_optimizer<SGD>(m, "SGD", 0.01, "Plain gradient descent, w := w - gradient * learning_rate, for a Network.");
 
@@ -159,7 +165,7 @@ estimates do not. Two networks are equal when they would write the same two file
   network_constructor<Adam>(network);
   network_constructor<SGD>(network);
   network.def("train_loop", writes<&Network::train_loop, Gil::release>(), py::arg("epochs"), py::arg("train_labels"), py::arg("batch_size"),
-              R"doc(Trains for epochs shuffled passes over the columns of initial_input, in full batches.
+              (R"doc(Trains for epochs shuffled passes over the columns of initial_input, in full batches.
 
 Each batch runs forward (with dropout), prints "Epoch e, Batch b, Loss: x" to the process's
 standard output (file descriptor 1, not sys.stdout), back-propagates and lets the optimizer update
@@ -168,17 +174,7 @@ from the current weights on every call. Ctrl-C stops it between batches with Key
 leaving the network as after its last whole batch. Other Python threads run meanwhile (a Python
 activation takes the interpreter lock for each call); calls on one network from several threads
 run one after the other.
-
-Args:
-    epochs: int; 0 or less trains nothing.
-    train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
-    batch_size: int, at least 1.
-
-Raises:
-    ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
-        column per sample; nothing changes.
-    RuntimeError: a Python activation called back into this network.
-)doc")
+)doc" + std::string(kTrainArgs) + kTrainRaises).c_str())
       .def("accuracy", writes<&Network::test_accuracy, Gil::release>(), py::arg("x_test"), py::arg("y_test"),
            R"doc(Percentage of columns whose most probable class is y_test's (one forward pass, no dropout).
 
@@ -207,7 +203,8 @@ Returns:
 Raises:
     ValueError: x_test is empty, ragged, or its row count is not the first layer's input size.
 )doc")
-      .def("save_weights", writes<&Network::save_weights, Gil::release>(), py::arg("path") = "weights.json",
+      .def("save_weights", writes<&Network::save_weights, Gil::release>(),
+           py::arg("path") = Network::default_weights_file,
            R"doc(Writes every layer's weights and bias to path (weights_dir, then "weights.json", when path is "").
 
 Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per layer.
@@ -215,7 +212,8 @@ Format: [{"parameters":[[...],...],"bias":[[...],...]},...], one object per laye
 Raises:
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load_weights", writes<&Network::load_weights, Gil::release>(), py::arg("path") = "weights.json",
+      .def("load_weights", writes<&Network::load_weights, Gil::release>(),
+           py::arg("path") = Network::default_weights_file,
            R"doc(Replaces every layer's weights and bias with those of a save_weights file.
 
 All or nothing: each matrix is checked against its layer's shape before anything changes.
@@ -224,7 +222,8 @@ Raises:
     IndexError: the file cannot be opened (or a number is out of range).
     ValueError: a key is missing, a value is malformed or a matrix has the wrong shape.
 )doc")
-      .def("save_hyperparams", writes<&Network::save_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
+      .def("save_hyperparams", writes<&Network::save_hyperparams, Gil::release>(),
+           py::arg("path") = Network::default_hyperparams_file,
            R"doc(Writes the layer sizes, dropout rate and (with an optimizer) its learning rate and kind to path.
 
 Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rate":0.001,"optimizer":"Adam"}.
@@ -232,7 +231,8 @@ Format: {"layer_num":2,"neurons_in_layers":[16,3],"dropout_rate":0,"learning_rat
 Raises:
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load_hyperparams", writes<&Network::load_hyperparams, Gil::release>(), py::arg("path") = "hyperparams.json",
+      .def("load_hyperparams", writes<&Network::load_hyperparams, Gil::release>(),
+           py::arg("path") = Network::default_hyperparams_file,
            R"doc(Restores the dropout rate and, when both have one, the optimizer's learning rate.
 
 The layer sizes in the file are not read: the network keeps its shape. All or nothing.
@@ -265,21 +265,28 @@ Raises:
         return py::make_tuple(py::type::of(self), args, py::make_tuple(st.weights, st.hyperparams));
       }, "Pickles as the constructor arguments and the texts of the two files.")
       .def("__repr__", [](const Network* self) {
-        const std::string shape = with_object<Access::read>(self, [](const Network& n) {
-          return "Network(layer_num=" + std::to_string(n.layer_num) + ", neurons_in_layers=" +
-                 py_repr(n.neurons_in_layers) + ", inputs=" + std::to_string(n.initial_input.size()) +
-                 ", samples=" + std::to_string(n.initial_input[0].size()) + ", optimizer=";
+        // One look under the lock, so that the shape and the rate come from the same moment.
+        const auto [shape, dropout_rate] = with_object<Access::read>(self, [](const Network& n) {
+          return std::make_pair("Network(layer_num=" + std::to_string(n.layer_num) + ", neurons_in_layers=" +
+                                    py_repr(n.neurons_in_layers) + ", inputs=" + std::to_string(n.initial_input.size()) +
+                                    ", samples=" + std::to_string(n.initial_input[0].size()) + ", optimizer=",
+                                n.dropout_rate);
         });
-        const double dropout_rate = with_object<Access::read>(self, [](const Network& n) { return n.dropout_rate; });
         const BoundNetwork& n = bound(*self);
         return shape + py::repr(n.optimizer_object).cast<std::string>() + ", dropout_rate=" + py_repr(dropout_rate) +
                ", activation=" +
-               (n.activation_object.is_none() ? std::string(built_in_name(n.function_type))
+               (n.activation_object.is_none() ? built_in_name(n.function_type) + std::string("()")
                                               : py::repr(n.activation_object).cast<std::string>()) +
                ")";
       }, "The network's shape, training data size, optimizer, dropout rate and activation.");
   equality<Network>(
-      network, [](const Network& n) { return std::make_pair(n.weights_text(), n.hyperparams_text()); },
+      network,
+      [](const Network& n) {
+        // The hyper-parameters wait for the optimizer's lock, which another network training with
+        // it may hold: never while holding the interpreter lock.
+        py::gil_scoped_release unlocked;
+        return std::make_pair(n.weights_text(), n.hyperparams_text());
+      },
       "True when other is a network that would write the same weights and hyper-parameter files.");
   // pybind11 runs a method registered under the name __setstate__ as a constructor, which an
   // object built by __reduce__'s call to the class refuses to run again: so it is built under
@@ -295,25 +302,15 @@ Raises:
       "Loads the weights and hyper-parameter texts that __reduce__ pickled (all or nothing per file).");
   network.def("train_epochs_quiet", writes<&Network::train_epochs_quiet, Gil::release>(), py::arg("epochs"), py::arg("train_labels"),
               py::arg("batch_size"),
-              R"doc(Trains exactly as train_loop does, printing nothing, and returns every batch's loss.
+              (R"doc(Trains exactly as train_loop does, printing nothing, and returns every batch's loss.
 
 The same shuffles, dropout masks, arithmetic and updates as train_loop with the same arguments, so
 the weights end bit for bit alike; the losses are the values train_loop would print (in full
 precision), epoch by epoch and batch by batch.
-
-Args:
-    epochs: int; 0 or less trains nothing.
-    train_labels: (n_classes, n_samples) one-hot columns aligned with initial_input's columns.
-    batch_size: int, at least 1.
-
+)doc" + std::string(kTrainArgs) + R"doc(
 Returns:
     list of float, epochs * (n_samples // batch_size) mean cross-entropy losses in training order.
-
-Raises:
-    ValueError: no optimizer, batch_size below 1, or train_labels not one row per class and a
-        column per sample; nothing changes.
-    RuntimeError: a Python activation called back into this network.
-)doc");
+)doc" + kTrainRaises).c_str());
 }
 
 }  // namespace tarnwick::bindings

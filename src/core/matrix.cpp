@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "core/activation_math.hpp"
 #include "core/check.hpp"
 #include "core/half_power.hpp"
 
@@ -26,16 +27,6 @@ DoubleMatrix elementwise(const char* fn, const DoubleMatrix& A, const DoubleMatr
     const double* b = B[i].data();
     double* r = result[i].data();
     for (std::size_t j = 0; j < cols; ++j) r[j] = op(a[j], b[j]);
-  }
-  return result;
-}
-
-template <typename Op>
-DoubleMatrix map_entries(const char* fn, const DoubleMatrix& M, Op op) {
-  const std::size_t cols = check::nonempty_rectangular(fn, "M", M);
-  DoubleMatrix result(M.size(), DoubleVector(cols, 0.0));
-  for (std::size_t i = 0; i < M.size(); ++i) {
-    for (std::size_t j = 0; j < cols; ++j) result[i][j] = op(M[i][j]);
   }
   return result;
 }
@@ -191,7 +182,7 @@ DoubleMatrix element_wise_roots(const DoubleMatrix& M, double degree) {
     for (std::size_t i = 0; i < M.size(); ++i) half_powers(M[i].data(), result[i].data(), cols);
     return result;
   }
-  return map_entries("element_wise_roots", M, [e](double x) { return std::pow(x, e); });
+  return map_entries("element_wise_roots", "M", M, [e](double x) { return std::pow(x, e); });
 }
 
 DoubleMatrix transpose_matrix(const DoubleMatrix& M) {
@@ -205,7 +196,7 @@ DoubleMatrix transpose_matrix(const DoubleMatrix& M) {
 }
 
 DoubleMatrix ReLU_derivative(const DoubleMatrix& M) {
-  return map_entries("ReLU_derivative", M, [](double x) { return x > 0.0 ? 1.0 : 0.0; });
+  return map_entries("ReLU_derivative", "M", M, activation_math::relu_slope);
 }
 
 DoubleVector sum_across_column(const DoubleMatrix& M) {

@@ -7,9 +7,22 @@
 #include <memory>
 #include <string>
 
+#include "core/check.hpp"
 #include "core/types.hpp"
 
 namespace tarnwick {
+
+// f of every entry of M, row by row; M must be non-empty and rectangular (std::invalid_argument
+// naming fn and, as `name`, M otherwise).
+template <typename F>
+DoubleMatrix map_entries(const char* fn, const char* name, const DoubleMatrix& M, F f) {
+  const std::size_t cols = check::nonempty_rectangular(fn, name, M);
+  DoubleMatrix result(M.size(), DoubleVector(cols, 0.0));
+  for (std::size_t i = 0; i < M.size(); ++i) {
+    for (std::size_t j = 0; j < cols; ++j) result[i][j] = f(M[i][j]);
+  }
+  return result;
+}
 
 // A (m x k) times B (k x p) through one cblas_dgemm on packed row-major copies; only the first k
 // rows of B are read.

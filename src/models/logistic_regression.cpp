@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/activation_math.hpp"
 #include "core/check.hpp"
 #include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
@@ -18,7 +19,7 @@ double score(const double* w, const DoubleVector& row) {
   return z;
 }
 
-double sigmoid(double z) { return 1.0 / (std::exp(-z) + 1.0); }
+using activation_math::sigmoid;
 
 void check_labels(const char* fn, const char* xs, const DoubleMatrix& x, const char* ys,
                   const std::vector<std::string>& y) {

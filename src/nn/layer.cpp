@@ -11,11 +11,7 @@ namespace tarnwick {
 Layer::Layer(int output_size, int input_size, std::shared_ptr<ActivationFunction> activation)
     : activation(std::move(activation)),
       output_size(output_size),
-      input_size(input_size),
-      m_weights(output_size, DoubleVector(input_size, 0.0)),
-      v_weights(output_size, DoubleVector(input_size, 0.0)),
-      m_bias(output_size, DoubleVector(1, 0.0)),
-      v_bias(output_size, DoubleVector(1, 0.0)) {
+      input_size(input_size) {
   std::normal_distribution<double> he(0.0, std::sqrt(2.0 / input_size));
   nn::Draws source = nn::weight_source();
   DoubleMatrix w(output_size, DoubleVector(input_size, 0.0));

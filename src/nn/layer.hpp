@@ -1,11 +1,10 @@
 // One fully-connected layer of the network, sample-per-column: weights are output_size x
 // input_size, the bias one column of output_size, and a batch of c samples is input_size x c.
-// The layer keeps Adam's moment buffers and the nodes of its latest forward pass.
+// The layer keeps the nodes of its latest forward pass; an optimizer's state is the optimizer's.
 #pragma once
 
 #include <array>
 #include <memory>
-#include <string_view>
 
 #include "autodiff/activation.hpp"
 #include "autodiff/matrix.hpp"
@@ -15,7 +14,7 @@ namespace tarnwick {
 
 struct Layer {
   // He-initialised weights (normal, mean 0, standard deviation sqrt(2 / input_size)) drawn row by
-  // row from the weight source; zero bias and moments. Sizes must be at least 1.
+  // row from the weight source; zero bias. Sizes must be at least 1.
   Layer(int output_size, int input_size, std::shared_ptr<ActivationFunction> activation);
 
   // Column-wise softmax of the raw values: no maximum is subtracted, so an entry above about 709
@@ -25,10 +24,6 @@ struct Layer {
   std::shared_ptr<ActivationFunction> activation;
   int output_size;
   int input_size;
-  DoubleMatrix m_weights;
-  DoubleMatrix v_weights;
-  DoubleMatrix m_bias;
-  DoubleMatrix v_bias;
   std::shared_ptr<Matrix> weights;
   std::shared_ptr<Matrix> bias;
 
@@ -36,21 +31,9 @@ struct Layer {
   std::shared_ptr<Matrix> z_node, a_node, input_node, b_broadcast, matmul_node, act_node, mask_node, elt_mult_node;
 };
 
-// The eight node slots in their bookkeeping order, with the labels the network's cached backward
-// order is keyed by.
-struct NodeSlot {
-  std::string_view label;
-  std::shared_ptr<Matrix> Layer::*member;
-};
-inline constexpr std::array<NodeSlot, 8> node_slots{{
-    {"input_node", &Layer::input_node},
-    {"b_broadcast", &Layer::b_broadcast},
-    {"matmul_node", &Layer::matmul_node},
-    {"z_node", &Layer::z_node},
-    {"act_node", &Layer::act_node},
-    {"mask_node", &Layer::mask_node},
-    {"elt_mult_node", &Layer::elt_mult_node},
-    {"a_node", &Layer::a_node},
-}};
+// Every field that holds a node of the latest pass, for code that visits them all.
+inline constexpr std::array<std::shared_ptr<Matrix> Layer::*, 8> pass_nodes{
+    &Layer::input_node, &Layer::b_broadcast, &Layer::matmul_node, &Layer::z_node,
+    &Layer::act_node,   &Layer::mask_node,   &Layer::elt_mult_node, &Layer::a_node};
 
 }  // namespace tarnwick

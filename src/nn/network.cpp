@@ -28,22 +28,9 @@ void set_zeros(DoubleMatrix& m, std::size_t rows, std::size_t cols) {
   for (auto& row : m) std::fill(row.begin(), row.end(), 0.0);
 }
 
-std::string str(std::size_t n) { return std::to_string(n); }
-
 // The activation a caller lent: held without ownership, released by its owner.
 std::shared_ptr<ActivationFunction> borrowed(ActivationFunction* activation) {
   return std::shared_ptr<ActivationFunction>(activation, [](ActivationFunction*) {});
-}
-
-std::shared_ptr<ActivationFunction> built_in(FunctionType type) {
-  switch (type) {
-    case FunctionType::TANH:
-      return std::make_shared<Tanh>();
-    case FunctionType::SIGMOID:
-      return std::make_shared<Sigmoid>();
-    default:
-      return std::make_shared<ReLU>();
-  }
 }
 
 // Row index of the largest entry of column j: scans upward from row 0 and moves only on a strictly
@@ -80,8 +67,8 @@ Network::Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix
   constexpr const char* fn = "Network";
   const std::size_t listed = this->neurons_in_layers.size();
   if (layer_num < 1 || std::size_t(layer_num) > listed) {
-    check::fail(fn, "layer_num must lie between 1 and the " + str(listed) + " entries of neurons_in_layers, got " +
-                        std::to_string(layer_num));
+    check::fail(fn, "layer_num must lie between 1 and the " + std::to_string(listed) +
+                        " entries of neurons_in_layers, got " + std::to_string(layer_num));
   }
   for (int i = 0; i < layer_num; ++i) {
     if (this->neurons_in_layers[i] < 1) {
@@ -92,7 +79,9 @@ Network::Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix
   check::nonempty_rectangular(fn, "initial_input", this->initial_input);
   const int inputs = check::count32(fn, this->initial_input.size(), "initial_input");
 
-  const std::shared_ptr<ActivationFunction> shared = activation ? borrowed(activation) : built_in(function_type);
+  // Checked even when an activation is given, so that every network's function_type names a built-in.
+  std::shared_ptr<ActivationFunction> shared = built_in_activation(fn, function_type);
+  if (activation) shared = borrowed(activation);
   layers.reserve(std::size_t(layer_num));
   for (int i = 0; i < layer_num; ++i) {
     layers.emplace_back(this->neurons_in_layers[i], i == 0 ? inputs : this->neurons_in_layers[i - 1], shared);
@@ -105,36 +94,10 @@ void Network::drop_borrowed() noexcept {
   for (Layer& layer : layers) {
     layer.activation.reset();
     // The latest pass's nodes: an activation node's backward rule holds the activation too.
-    for (const NodeSlot& slot : node_slots) (layer.*slot.member).reset();
+    for (const auto field : pass_nodes) (layer.*field).reset();
   }
   sorted_graph.clear();
-  node_index_map.clear();
-}
-
-std::shared_ptr<Matrix> Network::broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns) {
-  const DoubleMatrix& b = bias->matrix;
-  DoubleMatrix value(b.size());
-  for (std::size_t i = 0; i < b.size(); ++i) value[i].assign(std::size_t(columns), b[i][0]);
-  auto out = std::make_shared<Matrix>(std::move(value), Operands(bias), "broadcast");
-  attach_backward(out, [bias, columns](Matrix& o) {
-    const DoubleMatrix& g = o.gradient;
-    check::leading_block("broadcast_bias backward", "the gradient", g, g.size(), std::size_t(columns));
-    const auto row_sum = [&g, columns](std::size_t i) {
-      double s = 0.0;
-      for (int j = 0; j < columns; ++j) s += g[i][j];
-      return s;
-    };
-    DoubleMatrix& target = bias->gradient;
-    if (has_shape(target, g.size(), 1)) {
-      // What accumulating the column of sums does, without building it.
-      for (std::size_t i = 0; i < g.size(); ++i) target[i][0] = target[i][0] + row_sum(i);
-      return;
-    }
-    DoubleMatrix sums(g.size(), DoubleVector(1, 0.0));
-    for (std::size_t i = 0; i < g.size(); ++i) sums[i][0] = row_sum(i);
-    accumulate(target, sums);
-  });
-  return out;
+  sorted_slots_.clear();
 }
 
 void Network::feedforward(int i, std::shared_ptr<Matrix> input) {
@@ -184,7 +147,8 @@ double Network::total_loss(const DoubleMatrix& predictions,
   DoubleMatrix P = transpose_matrix(predictions);
   DoubleMatrix Y = transpose_matrix(labels);
   if (Y.size() < P.size()) {
-    check::fail("Network.total_loss", "labels have " + str(Y.size()) + " columns, predictions " + str(P.size()));
+    check::fail("Network.total_loss",
+                "labels have " + std::to_string(Y.size()) + " columns, predictions " + std::to_string(P.size()));
   }
   double sum = 0.0;
   // The rows are this call's own copies: each goes to the callback without another.
@@ -192,53 +156,43 @@ double Network::total_loss(const DoubleMatrix& predictions,
   return sum / double(Y.size());
 }
 
-std::map<std::pair<int, std::string>, int> Network::_node_index_map(const std::vector<ElementPtr>& order) const {
-  std::unordered_map<const Element*, std::pair<int, std::string_view>> labelled;
+std::vector<Network::PassSlot> Network::_slots_of(const std::vector<ElementPtr>& order) const {
+  std::unordered_map<const Element*, PassSlot> held;
   for (std::size_t i = 0; i < layers.size(); ++i) {
-    for (const NodeSlot& slot : node_slots) {
-      // A node filling several slots keeps its last label: a hidden output without dropout ends
-      // up as the next layer's input_node.
-      if (const auto& node = layers[i].*slot.member) labelled[node.get()] = {int(i), slot.label};
+    // A node in several fields (a hidden output without dropout is also the next layer's input)
+    // is found again through any of them: every pass of one shape shares them the same way.
+    for (const auto field : pass_nodes) {
+      if (const auto& node = layers[i].*field) held[node.get()] = {i, field};
     }
   }
-  std::map<std::pair<int, std::string>, int> index;
+  std::vector<PassSlot> slots(order.size());
   for (std::size_t p = 0; p < order.size(); ++p) {
-    const auto it = labelled.find(order[p].get());
-    if (it != labelled.end()) index[{it->second.first, std::string(it->second.second)}] = int(p);
+    if (const auto it = held.find(order[p].get()); it != held.end()) slots[p] = it->second;
   }
-  return index;
+  return slots;
 }
 
 void Network::_update_sorted_graph() {
-  for (const auto& [key, p] : node_index_map) {
-    const auto& [layer, label] = key;
-    for (const NodeSlot& slot : node_slots) {
-      if (slot.label != label) continue;
-      if (const auto& node = layers[std::size_t(layer)].*slot.member) sorted_graph[std::size_t(p)] = node;
-    }
+  for (std::size_t p = 0; p < sorted_slots_.size(); ++p) {
+    const PassSlot& slot = sorted_slots_[p];
+    if (!slot.field) continue;
+    if (const auto& node = layers[slot.layer].*slot.field) sorted_graph[p] = node;
   }
 }
 
 void Network::backward(const DoubleMatrix& labels) {
   Layer& last = layers.back();
-  const DoubleMatrix& A = last.a_node->matrix;
-  check::same_shape_prefix("Network.backward", A, labels, A.size(), A[0].size());
-  const double N = double(labels[0].size());
-  DoubleMatrix G = zeros(A.size(), A[0].size());
-  for (std::size_t k = 0; k < A.size(); ++k) {
-    for (std::size_t i = 0; i < A[k].size(); ++i) G[k][i] = (A[k][i] - labels[k][i]) / N;
-  }
-  last.z_node->gradient = std::move(G);
+  last.z_node->gradient = LossFunctions().softmax_cross_entropy_gradient(last.a_node->matrix, labels);
 
   std::vector<bool> shape(layers.size());
   for (std::size_t i = 0; i < layers.size(); ++i) shape[i] = bool(layers[i].mask_node);
   if (sorted_graph.empty() || shape != sorted_shape_) {
-    // The order, its index and its shape change together or not at all: a failure halfway (out of
+    // The order, its slots and its shape change together or not at all: a failure halfway (out of
     // memory) must not leave an order that the next step would reuse.
     std::vector<ElementPtr> order = last.z_node->topo_sort();
-    auto index = _node_index_map(order);
+    auto slots = _slots_of(order);
     sorted_graph = std::move(order);
-    node_index_map = std::move(index);
+    sorted_slots_ = std::move(slots);
     sorted_shape_ = std::move(shape);
   } else {
     _update_sorted_graph();
@@ -250,7 +204,8 @@ void Network::_check_batch(const char* fn, const DoubleMatrix& x) const {
   check::nonempty_rectangular(fn, "the input", x);
   const int inputs = layers.front().input_size;
   if (x.size() != std::size_t(inputs)) {
-    check::fail(fn, "the input has " + str(x.size()) + " rows, the first layer takes " + std::to_string(inputs));
+    check::fail(fn, "the input has " + std::to_string(x.size()) + " rows, the first layer takes " +
+                        std::to_string(inputs));
   }
 }
 
@@ -282,8 +237,8 @@ void Network::_train(const char* fn, int epochs, const DoubleMatrix& train_label
   const std::size_t classes = std::size_t(layers.back().output_size);
   check::rectangular(fn, "train_labels", train_labels);
   if (train_labels.size() != classes || train_labels[0].size() < N) {
-    check::fail(fn, "train_labels is " + check::shape(train_labels) + ", the network needs " + str(classes) +
-                        " rows (one per class) and at least " + str(N) + " columns (one per sample)");
+    check::fail(fn, "train_labels is " + check::shape(train_labels) + ", the network needs " + std::to_string(classes) +
+                        " rows (one per class) and at least " + std::to_string(N) + " columns (one per sample)");
   }
 
   const LossFunctions losses;
@@ -342,7 +297,7 @@ double Network::test_accuracy(const DoubleMatrix& x_test, const DoubleMatrix& y_
   bool covered = !y_test.empty();
   for (const auto& row : y_test) covered = covered && row.size() >= K;
   if (!covered) {
-    check::fail(fn, "y_test is " + check::shape(y_test) + ", it needs at least one row and " + str(K) +
+    check::fail(fn, "y_test is " + check::shape(y_test) + ", it needs at least one row and " + std::to_string(K) +
                         " columns, one per sample of x_test");
   }
   const std::vector<int> predicted = predict(x_test);

@@ -1,14 +1,12 @@
 // A feed-forward network of fully-connected layers trained on shuffled mini-batches. Matrices are
 // sample-per-column: inputs input_size x samples, labels and outputs classes x samples (one-hot
 // label columns). Hidden layers apply the shared activation and inverted dropout; the output layer
-// is a softmax leaf, and training seeds (probabilities - labels) / batch into its pre-activation.
+// is a softmax leaf, and training seeds the loss's gradient into its pre-activation.
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/object_lock.hpp"
@@ -28,9 +26,10 @@ class Network {
   mutable ObjectLock object_lock;
 
   // layer_num must lie in [1, size of neurons_in_layers], the first layer_num neuron counts and the
-  // rows of initial_input must be at least 1, and initial_input must be rectangular
-  // (std::invalid_argument otherwise). The optimizer and a given activation are borrowed, not owned;
-  // without an activation, function_type picks a built-in one shared by every layer.
+  // rows of initial_input must be at least 1, initial_input must be rectangular and function_type
+  // one of the enumeration's members (std::invalid_argument otherwise). The optimizer and a given
+  // activation are borrowed, not owned; without an activation, function_type picks a built-in one
+  // shared by every layer.
   Network(int layer_num, std::vector<int> neurons_in_layers, DoubleMatrix initial_input, FunctionType function_type,
           Optimizer* optimizer, double dropout_rate, ActivationFunction* activation);
   // The Python bindings keep the optimizer's and activation's Python objects in a derived class.
@@ -53,7 +52,9 @@ class Network {
   // std::invalid_argument) and no pointer to either survives in its layers or graph.
   void drop_borrowed() noexcept;
 
-  // Path: the given one, else weights_dir, else "weights.json". Loads are all-or-nothing.
+  static constexpr const char* default_weights_file = "weights.json";
+  static constexpr const char* default_hyperparams_file = "hyperparams.json";
+  // Path: the given one, else weights_dir, else default_weights_file. Loads are all-or-nothing.
   void save_weights(const std::filesystem::path& path) const;
   void load_weights(const std::filesystem::path& path);
   // Restores only the dropout rate and, when the network has an optimizer, its learning rate.
@@ -67,8 +68,6 @@ class Network {
 
   // Layer i on input, then every later layer; the result is the last layer's a_node.
   void feedforward(int i, std::shared_ptr<Matrix> input);
-  // The bias column repeated across `columns` columns; its rule sums each gradient row back.
-  static std::shared_ptr<Matrix> broadcast_bias(const std::shared_ptr<Matrix>& bias, int columns);
   // Mean over the columns of loss(prediction column, label column).
   double total_loss(const DoubleMatrix& predictions, const std::function<double(DoubleVector, DoubleVector)>& loss,
                     const DoubleMatrix& labels) const;
@@ -85,12 +84,18 @@ class Network {
   FunctionType function_type;
   ActivationFunction* activation;
   std::string weights_dir;
+  // The backward order of the latest training graph, sorted once per graph shape.
   std::vector<ElementPtr> sorted_graph;
-  std::map<std::pair<int, std::string>, int> node_index_map;
 
  private:
-  // The position in order of every node a layer slot holds, keyed by layer and slot label.
-  std::map<std::pair<int, std::string>, int> _node_index_map(const std::vector<ElementPtr>& order) const;
+  // Where the node at one position of sorted_graph comes from in every pass of the same shape: a
+  // field of one layer, or no field for the parameters, which all passes share.
+  struct PassSlot {
+    std::size_t layer = 0;
+    std::shared_ptr<Matrix> Layer::*field = nullptr;
+  };
+  std::vector<PassSlot> _slots_of(const std::vector<ElementPtr>& order) const;
+  // Puts the latest pass's nodes where their predecessors stood in sorted_graph.
   void _update_sorted_graph();
   void _check_batch(const char* fn, const DoubleMatrix& x) const;
   // The training run of train_loop and train_epochs_quiet; on_batch(epoch, batch, loss) runs after
@@ -103,8 +108,8 @@ class Network {
   void _read_hyperparams(const char* fn, const modelfile::Reader& in);
   static void _write_mat(modelfile::Writer& out, const DoubleMatrix& m);
   static DoubleMatrix _parse_mat(const modelfile::Reader& in, std::size_t& pos);
-  static DoubleVector _parse_vec(const modelfile::Reader& in, std::size_t& pos);
 
+  std::vector<PassSlot> sorted_slots_;
   // Which hidden layers had dropout nodes when sorted_graph was computed: a different pattern
   // means a differently shaped graph, which is sorted afresh.
   std::vector<bool> sorted_shape_;

@@ -17,11 +17,9 @@ void Network::_write_mat(modelfile::Writer& out, const DoubleMatrix& m) { out.ma
 
 DoubleMatrix Network::_parse_mat(const modelfile::Reader& in, std::size_t& pos) { return in.mat(pos); }
 
-DoubleVector Network::_parse_vec(const modelfile::Reader& in, std::size_t& pos) { return in.vec(pos); }
-
 std::filesystem::path Network::_weights_path(const std::filesystem::path& path) const {
   if (!path.empty()) return path;
-  return weights_dir.empty() ? "weights.json" : weights_dir;
+  return weights_dir.empty() ? default_weights_file : weights_dir;
 }
 
 std::string Network::weights_text() const {

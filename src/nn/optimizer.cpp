@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/check.hpp"
@@ -49,10 +50,14 @@ TARNWICK_VECTOR_CLONES void adam_parameters(double* __restrict param, const doub
   for (std::size_t j = 0; j < n; ++j) param[j] = param[j] - ((m[j] * c1) / (root[j] + epsilon)) * learning_rate;
 }
 
-// The row length of a moment pair, its parameter and gradient, which must all share the moments' shape.
-std::size_t adam_columns(const DoubleMatrix& m, const DoubleMatrix& v, const DoubleMatrix& param,
-                         const DoubleMatrix& g) {
+// The row length of a parameter's moments, which its gradient must share; moments are made (zeros
+// of the parameter's shape) at its first step.
+std::size_t adam_columns(DoubleMatrix& m, DoubleMatrix& v, const DoubleMatrix& param, const DoubleMatrix& g) {
   constexpr const char* fn = "Adam.update";
+  if (m.empty() && !param.empty()) {
+    m.assign(param.size(), DoubleVector(param[0].size(), 0.0));
+    v = m;
+  }
   const std::size_t cols = check::nonempty_rectangular(fn, "the moments", m);
   check::same_shape_prefix(fn, m, v, m.size(), cols);
   check::same_shape_prefix(fn, m, param, m.size(), cols);
@@ -97,13 +102,19 @@ void SGD::update(std::vector<Layer>& layers, const std::vector<DoubleMatrix>& we
 void Adam::update(std::vector<Layer>& layers, const std::vector<DoubleMatrix>& weight_grads,
                   const std::vector<DoubleMatrix>& bias_grads) {
   check_counts("Adam.update", layers, weight_grads, bias_grads);
+  std::erase_if(moments_, [](const auto& entry) { return entry.first.expired(); });
   // Every check and allocation comes before the first change, after which nothing can fail: the
-  // step happens whole or not at all.
+  // step happens whole or not at all (moments made for a first step are zeros, as if never made).
+  std::vector<std::pair<Moments*, Moments*>> state;
+  state.reserve(layers.size());
   std::size_t widest = 0;
   for (std::size_t i = 0; i < layers.size(); ++i) {
     Layer& layer = layers[i];
-    widest = std::max(widest, adam_columns(layer.m_weights, layer.v_weights, layer.weights->matrix, weight_grads[i]));
-    widest = std::max(widest, adam_columns(layer.m_bias, layer.v_bias, layer.bias->matrix, bias_grads[i]));
+    Moments& w = moments_[layer.weights];
+    Moments& b = moments_[layer.bias];
+    widest = std::max(widest, adam_columns(w.m, w.v, layer.weights->matrix, weight_grads[i]));
+    widest = std::max(widest, adam_columns(b.m, b.v, layer.bias->matrix, bias_grads[i]));
+    state.emplace_back(&w, &b);
   }
   std::vector<double> v_hat(widest), root(widest);
   const int step = time_step + 1;
@@ -111,11 +122,9 @@ void Adam::update(std::vector<Layer>& layers, const std::vector<DoubleMatrix>& w
   const double c1 = 1.0 / (1.0 - std::pow(beta1, t));
   const double c2 = 1.0 / (1.0 - std::pow(beta2, t));
   for (std::size_t i = 0; i < layers.size(); ++i) {
-    Layer& layer = layers[i];
-    adam_step(layer.m_weights, layer.v_weights, layer.weights->matrix, weight_grads[i], c1, c2, learning_rate,
-              v_hat.data(), root.data());
-    adam_step(layer.m_bias, layer.v_bias, layer.bias->matrix, bias_grads[i], c1, c2, learning_rate, v_hat.data(),
-              root.data());
+    auto [w, b] = state[i];
+    adam_step(w->m, w->v, layers[i].weights->matrix, weight_grads[i], c1, c2, learning_rate, v_hat.data(), root.data());
+    adam_step(b->m, b->v, layers[i].bias->matrix, bias_grads[i], c1, c2, learning_rate, v_hat.data(), root.data());
   }
   time_step = step;
 }

@@ -1,8 +1,10 @@
 // The optimizers that turn one training step's gradients into new weights and biases, in place.
-// Entry i of the gradient lists belongs to layer i and has its parameter's shape. Adam keeps its
-// moment estimates in the layers and only the step count itself.
+// Entry i of the gradient lists belongs to layer i and has its parameter's shape. Each optimizer
+// owns whatever state its rule carries from step to step.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "core/object_lock.hpp"
@@ -34,6 +36,7 @@ class SGD : public Optimizer {
 
 // Moments m := 0.9 m + 0.1 g and v := 0.999 v + 0.001 g*g (the constants 1 - beta as doubles),
 // bias-corrected by 1 / (1 - beta^t); w := w - (m^ / (sqrt(v^) + 1e-08)) * learning_rate.
+// The step count is shared by every network this Adam trains, the moments are each parameter's own.
 class Adam : public Optimizer {
  public:
   explicit Adam(double learning_rate = 0.001) : Optimizer(learning_rate) {}
@@ -41,6 +44,15 @@ class Adam : public Optimizer {
               const std::vector<DoubleMatrix>& bias_grads) override;
 
   int time_step = 0;
+
+ private:
+  // Uncorrected moment estimates of one parameter, of its shape; zeros before its first step.
+  struct Moments {
+    DoubleMatrix m, v;
+  };
+  // Keyed by the parameter node and held only while it exists: a network's moments last between
+  // training runs and go with the network (entries of freed parameters are dropped at the next step).
+  std::map<std::weak_ptr<Matrix>, Moments, std::owner_less<>> moments_;
 };
 
 }  // namespace tarnwick
