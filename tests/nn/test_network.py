@@ -68,6 +68,11 @@ class TestConstruction:
             _cpp.Network(1, [2], [[1.0]], _cpp.Sigmoid())
         with pytest.raises(TypeError):
             _cpp.Network(1, [2], [[1.0]], None, function_type=1)
+        # An enum value outside the three activations is refused, never taken for ReLU.
+        with pytest.raises(ValueError, match=r"function_type must be RELU \(0\), SIGMOID \(1\) or TANH \(2\), got 5"):
+            _cpp.Network(1, [2], [[1.0]], None, 0.0, _cpp.FunctionType(5))
+        with pytest.raises(ValueError, match="got 5"):
+            _cpp.Network(1, [2], [[1.0]], None, 0.0, _cpp.FunctionType(5), _cpp.Sigmoid())
 
     @pytest.mark.parametrize(
         "args, message",
