@@ -14,7 +14,7 @@ import weakref
 import pytest
 
 import _cpp
-from interrupts import run_child
+from interrupts import LATENCY_BOUND, run_child
 
 X = [[0.1, 0.2, 0.3, 0.4, -0.2, 0.9, 0.0, 0.5], [0.5, -0.1, 0.2, 0.0, 0.7, -0.4, 0.3, 0.1]]
 Y = [[1.0, 0.0, 1.0, 0.0, 1.0, 0.0, 0.0, 1.0], [0.0, 1.0, 0.0, 1.0, 0.0, 1.0, 1.0, 0.0]]
@@ -77,7 +77,7 @@ class TestInterrupt:
             with capfd.disabled():
                 print(f"\n{name} training: Ctrl-C after {latency * 1e3:.1f} ms, {batches} whole batches")
             assert batches > 0 and same_now and same_later and same_prediction, name
-            assert latency < 0.2, name
+            assert latency < LATENCY_BOUND, name
 
     def test_evaluation_stops_and_changes_nothing(self, capfd):
         # Eight Tanh layers of 128 over 30,000 samples take most of a second; the interrupt comes
@@ -105,7 +105,7 @@ class TestInterrupt:
                                    for name, t in report["latency"].items() if t))
         assert report["unchanged"]
         for name, latency in report["latency"].items():
-            assert latency is not None and latency < 0.2, name
+            assert latency is not None and latency < LATENCY_BOUND, name
 
 
 class TestThreads:

@@ -31,6 +31,8 @@ import _cpp
 
 SANITIZED = os.environ.get("TARNWICK_SANITIZED") == "1"
 SECONDS = 1.0 if SANITIZED else 3.0
+EVERY_STEP = {"predict", "read", "compare", "pickle", "refit", "reload", "save shared file", "private model",
+              "linear algebra", "network", "train"}
 WORKERS = 4
 TRAINERS = 2
 
@@ -200,7 +202,13 @@ def child(workdir: str, seconds: float = SECONDS) -> None:
     threads += [threading.Thread(target=trainer, daemon=True) for _ in range(TRAINERS)]
     for t in threads:
         t.start()
+    # At least `seconds`; then until every kind of step has run once (a slow build may need longer
+    # for the rare ones), at most a minute more.
     time.sleep(seconds)
+    give_up = time.monotonic() + 60
+    while (not stop.is_set() and (len(counts) < len(EVERY_STEP) or counts["train"] < TRAINERS)
+           and time.monotonic() < give_up):
+        time.sleep(0.1)
     stop.set()
     for t in threads:
         t.join(60)
@@ -230,8 +238,7 @@ def test_threads_share_models_and_a_network_without_error(tmp_path):
     assert summary["errors"] == [], "\n".join(summary["errors"])
     assert summary["hung"] == 0
     # Every kind of step ran, and the network trained from both threads.
-    assert set(summary["counts"]) == {"predict", "read", "compare", "pickle", "refit", "reload", "save shared file",
-                                      "private model", "linear algebra", "network", "train"}
+    assert set(summary["counts"]) == EVERY_STEP
     assert summary["counts"]["train"] >= TRAINERS
 
 
