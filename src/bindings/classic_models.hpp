@@ -1,0 +1,153 @@
+// The Python surface the classic models share, registered by two templates: a classifier's fit,
+// predict_one, predict and accuracy, and every model's save, load, repr, pickling and equality.
+// Each model states only what is its own (the argument names, what a query must be, its file
+// format); the docstrings of the shared methods are written here once and filled in from that.
+#pragma once
+
+#include <pybind11/pybind11.h>
+#include <pybind11/typing.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "bindings/docstring.hpp"
+#include "bindings/guard.hpp"
+#include "bindings/missing_entries.hpp"
+#include "bindings/python_objects.hpp"
+
+namespace tarnwick::bindings {
+
+// A model's file, as save's and load's docstrings describe it.
+struct FileDocs {
+  const char* saves = "the model";  // what save writes
+  const char* format;               // the line it writes, and any word on it
+  const char* quoted = nullptr;     // the text save refuses when it holds '"' ("a label")
+  const char* loads;                // what load replaces
+  const char* loaded = nullptr;     // what else load does, a paragraph of its own
+  const char* refused = nullptr;    // what else load refuses ("or ..."), beyond a malformed file
+  const char* repr;                 // what __repr__ shows
+};
+
+// save and load (the model's own file name as the default path), __repr__ (repr(model) gives its
+// text), and pickling and equality through the file text.
+template <typename Model, typename Repr>
+void persistence(pybind11::class_<Model>& cls, const FileDocs& d, Repr repr) {
+  namespace py = pybind11;
+  std::vector<std::string> save_refuses{"OSError: the file cannot be written (the old file is left as it was)."};
+  if (d.quoted != nullptr) save_refuses.insert(save_refuses.begin(), "ValueError: " + std::string(d.quoted) + " holds '\"' (nothing is written).");
+  const std::string load_refuses = d.refused ? ", a value is malformed, " + std::string(d.refused) : " or a value is malformed";
+  cls.def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = Model::default_file,
+          Doc{"Writes " + std::string(d.saves) + " to path as one line of text.\n\nFormat: " + d.format + ".", {}, {},
+              save_refuses}.text().c_str())
+      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = Model::default_file,
+           Doc{"Replaces " + std::string(d.loads) + " with those of a save file (all or nothing)." +
+                   (d.loaded ? "\n\n" + std::string(d.loaded) : ""), {}, {},
+               {"IndexError: the file cannot be opened (or a number is out of range).",
+                "ValueError: a key is missing" + load_refuses + "."}}.text().c_str())
+      .def("__repr__", [repr](const Model* self) { return with_object<Access::read>(self, repr); }, d.repr);
+  pickle_through_file<Model>(cls);
+}
+
+// A classifier's queries: their argument names (Python names only when the classifier has a
+// setting such as k; all positional otherwise), what one query is called in the docstrings'
+// sentences, what the queries must be, and why one is refused (nullptr: never).
+struct Queries {
+  const char* one = "x";   // predict_one's query
+  const char* many = "X";  // predict's and accuracy's queries
+  const char* labels = "y";
+  const char* row = "row";
+  const char* shape = "(n_queries, n_features) list of rows.";
+  const char* refused = nullptr;
+};
+
+// A prediction setting after the queries (k, threshold): its name, default, type and bounds, and
+// why a value is refused (nullptr: never).
+template <typename T>
+struct Setting {
+  const char* name;
+  T value;
+  const char* doc;
+  const char* refused = nullptr;
+
+  std::string line() const { return std::string(name) + ": " + doc; }
+};
+
+// The classifier's own docstrings: fit's and predict_one's whole (no fit: the model registers its
+// own fit, with its own arguments), predict's summary (none: "as predict_one") and what
+// accuracy's summary adds. predict_one is registered wherever the model has one.
+struct ClassifierDocs {
+  std::string fit = {};
+  std::string predict_one = {};
+  std::string predict = {};
+  std::string accuracy = {};
+};
+
+template <typename Model>
+concept AddsMissing = requires { typename Model::Missing; };
+
+template <typename Model, typename Row, typename... S>
+concept AnswersOne = AddsMissing<Model> || requires(const Model& m, const Row& query, S... s) { m.predict_one(query, s...); };
+
+// ask(model, missing...) under the object's lock shared, with the interpreter lock released; for a
+// model that adds the entries its predictions lack, through predict_then_add (Result is then the
+// Python type of the answer).
+template <typename Result, typename Model, typename Ask>
+auto prediction(Model* self, const Ask& ask) {
+  if constexpr (AddsMissing<Model>) {
+    return predict_then_add<Result>(self, ask);
+  } else {
+    return with_object<Access::read, Gil::release>(self, [&](const Model& m) { return ask(m); });
+  }
+}
+
+template <typename Class, typename F, typename... Extra>
+void def_with(Class& cls, const char* name, F&& f, const std::string& doc, const std::tuple<Extra...>& extra) {
+  std::apply([&](const auto&... e) { cls.def(name, std::forward<F>(f), e..., doc.c_str()); }, extra);
+}
+
+// fit, predict_one, predict and accuracy for queries of type Row, with at most one setting after
+// the queries.
+template <typename Model, typename Row, typename... S>
+void classifier(pybind11::class_<Model>& cls, const Queries& q, const ClassifierDocs& d, const Setting<S>&... setting) {
+  namespace py = pybind11;
+  static_assert(sizeof...(S) <= 1, "one prediction setting at the most");
+  using Labels = std::vector<std::string>;
+  constexpr bool named = sizeof...(S) > 0;
+  const auto names = [&](auto... query) {
+    if constexpr (named) {
+      return std::make_tuple(py::arg(query)..., (py::arg(setting.name) = setting.value)...);
+    } else {
+      return std::tuple<>();
+    }
+  };
+  const std::string row = q.row, rows = row + "s", x = q.many, y = q.labels;
+  std::vector<std::string> refusals;
+  for (const char* reason : {setting.refused..., q.refused}) {
+    if (reason != nullptr) refusals.emplace_back(reason);
+  }
+  std::vector<std::string> accuracy_refusals{"fewer labels than " + rows};
+  accuracy_refusals.insert(accuracy_refusals.end(), refusals.begin(), refusals.end());
+
+  if (!d.fit.empty()) cls.def("fit", writes<&Model::fit, Gil::release, Model>(), d.fit.c_str());
+  if constexpr (AnswersOne<Model, Row, S...>) {
+    def_with(cls, "predict_one", [](Model* self, const Row& query, S... s) {
+      return prediction<py::str>(self, [&](const Model& m, auto&... missing) { return m.predict_one(query, s..., missing...); });
+    }, d.predict_one, names(q.one));
+  }
+  def_with(cls, "predict", [](Model* self, const std::vector<Row>& queries, S... s) {
+    return prediction<py::typing::List<py::str>>(
+        self, [&](const Model& m, auto&... missing) { return m.predict(queries, s..., missing...); });
+  }, Doc{!d.predict.empty() ? d.predict : "The label of every " + row + ", as predict_one.",
+         {x + ": " + q.shape, setting.line()...}, {"list of str, one per " + row + "."}, value_error(refusals), !named}
+         .text(), names(q.many));
+  def_with(cls, "accuracy", [](Model* self, const std::vector<Row>& queries, const Labels& labels, S... s) {
+    return prediction<py::float_>(
+        self, [&](const Model& m, auto&... missing) { return m.accuracy(queries, labels, s..., missing...); });
+  }, Doc{"Percentage of " + rows + " predicted as labelled" + d.accuracy + ".",
+         {x + ": " + q.shape, y + ": list of str labels, at least one per " + row + "; the count divides (empty gives nan).",
+          setting.line()...},
+         {"float in [0, 100] (nan for no labels)."}, value_error(accuracy_refusals), !named}.text(), names(q.many, q.labels));
+}
+
+}  // namespace tarnwick::bindings
