@@ -1556,7 +1556,7 @@ def calculate_vector(arg0: collections.abc.Sequence[typing.SupportsFloat | typin
     
     Args (positional only):
         a: list of floats.
-        b: list of floats, at least as long as a.
+        b: list of floats, at least as long as a (later entries are ignored).
     
     Returns:
         list of len(a) floats.
@@ -1778,7 +1778,7 @@ def scalar_product_from_transpose_and_vector(arg0: collections.abc.Sequence[typi
     
     Args (positional only):
         a: list of floats; empty gives 0.0.
-        b: list of floats, at least as long as a.
+        b: list of floats, at least as long as a (later entries are ignored).
     
     Returns:
         float.
