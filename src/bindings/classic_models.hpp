@@ -5,15 +5,16 @@
 #pragma once
 
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 #include <pybind11/typing.h>
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "bindings/docstring.hpp"
 #include "bindings/guard.hpp"
-#include "bindings/missing_entries.hpp"
 #include "bindings/python_objects.hpp"
 
 namespace tarnwick::bindings {
@@ -34,17 +35,16 @@ struct FileDocs {
 template <typename Model, typename Repr>
 void persistence(pybind11::class_<Model>& cls, const FileDocs& d, Repr repr) {
   namespace py = pybind11;
-  std::vector<std::string> save_refuses{"OSError: the file cannot be written (the old file is left as it was)."};
-  if (d.quoted != nullptr) save_refuses.insert(save_refuses.begin(), "ValueError: " + std::string(d.quoted) + " holds '\"' (nothing is written).");
-  const std::string load_refuses = d.refused ? ", a value is malformed, " + std::string(d.refused) : " or a value is malformed";
-  cls.def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = Model::default_file,
-          Doc{"Writes " + std::string(d.saves) + " to path as one line of text.\n\nFormat: " + d.format + ".", {}, {},
-              save_refuses}.text().c_str())
-      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = Model::default_file,
-           Doc{"Replaces " + std::string(d.loads) + " with those of a save file (all or nothing)." +
-                   (d.loaded ? "\n\n" + std::string(d.loaded) : ""), {}, {},
-               {"IndexError: the file cannot be opened (or a number is out of range).",
-                "ValueError: a key is missing" + load_refuses + "."}}.text().c_str())
+  Doc save{"Writes " + std::string(d.saves) + " to path as one line of text.\n\nFormat: " + d.format + "."};
+  if (d.quoted != nullptr) save.raises.push_back("ValueError: " + std::string(d.quoted) + " holds '\"' (nothing is written).");
+  save.raises.push_back("OSError: the file cannot be written (the old file is left as it was).");
+  Doc load{"Replaces " + std::string(d.loads) + " with those of a save file (all or nothing)."};
+  if (d.loaded != nullptr) load.summary += "\n\n" + std::string(d.loaded);
+  load.raises = {"IndexError: the file cannot be opened (or a number is out of range).",
+                 d.refused ? "ValueError: a key is missing, a value is malformed, " + std::string(d.refused) + "."
+                           : "ValueError: a key is missing or a value is malformed."};
+  cls.def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = Model::default_file, save.text().c_str())
+      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = Model::default_file, load.text().c_str())
       .def("__repr__", [repr](const Model* self) { return with_object<Access::read>(self, repr); }, d.repr);
   pickle_through_file<Model>(cls);
 }
@@ -82,6 +82,40 @@ struct ClassifierDocs {
   std::string predict = {};
   std::string accuracy = {};
 };
+
+// Predictions of the naive Bayes models, which count the table entries they lack as 0 and add
+// them to the model afterwards: the prediction runs under the object's lock shared (alongside
+// other readers) with the interpreter lock released, its result becomes a Python object, and only
+// then, when it found entries missing, is the lock taken alone to add them; a call that raises
+// (MemoryError in the result's conversion included) adds nothing. Should the model have been
+// fitted or loaded in between, the prediction is made again under that hold, so that each call
+// acts as if it had run alone. predict(const Model&, Model::Missing&) makes the prediction,
+// returned as the Python type Result (pybind11::str, pybind11::float_,
+// pybind11::typing::List<pybind11::str>: what the stubs show).
+template <typename Result, typename Model, typename Predict>
+Result predict_then_add(Model* self, Predict predict) {
+  namespace py = pybind11;
+  const auto to_python = [](auto&& value) {
+    return py::reinterpret_steal<Result>(py::cast(std::forward<decltype(value)>(value)).release());
+  };
+  typename Model::Missing missing;
+  Result out = to_python(
+      with_object<Access::read, Gil::release>(self, [&](const Model& m) { return predict(m, missing); }));
+  if (missing.empty()) return out;
+  // Adding moves a few nodes between maps: not worth releasing the interpreter lock for, except
+  // while waiting for the object's lock (see Hold) or predicting again.
+  with_object<Access::write>(self, [&](Model& m) {
+    if (m.add_missing(missing)) return;
+    typename Model::Missing again;
+    auto value = [&] {
+      py::gil_scoped_release unlocked;
+      return predict(std::as_const(m), again);
+    }();
+    out = to_python(std::move(value));
+    m.add_missing(again);
+  });
+  return out;
+}
 
 template <typename Model>
 concept AddsMissing = requires { typename Model::Missing; };

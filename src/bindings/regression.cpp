@@ -160,7 +160,7 @@ Raises:
       logistic, {.many = "x_test", .labels = "y_test", .refused = "a row is longer than the weights"},
       {.predict = "positive_class where the probability is at least threshold, '' otherwise (also for nan).",
        .accuracy = " (a label other than positive_class counts as '')"},
-      Setting<double>{"threshold", 0.5, "float.", nullptr});
+      Setting<double>{"threshold", 0.5, "float."});
   logistic.def_property("positive_class", getter<&LogisticRegression::positive_class>(), setter<&LogisticRegression::positive_class>(),
                      "str: the label predicted where the probability reaches the threshold.")
       .def_property("thetas", getter<&LogisticRegression::thetas>(), setter<&LogisticRegression::thetas>(),
