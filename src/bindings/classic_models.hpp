@@ -36,15 +36,18 @@ template <typename Model, typename Repr>
 void persistence(pybind11::class_<Model>& cls, const FileDocs& d, Repr repr) {
   namespace py = pybind11;
   Doc save{"Writes " + std::string(d.saves) + " to path as one line of text.\n\nFormat: " + d.format + "."};
-  if (d.quoted != nullptr) save.raises.push_back("ValueError: " + std::string(d.quoted) + " holds '\"' (nothing is written).");
+  if (d.quoted != nullptr) {
+    save.raises.push_back("ValueError: " + std::string(d.quoted) + " holds '\"' (nothing is written).");
+  }
   save.raises.push_back("OSError: the file cannot be written (the old file is left as it was).");
   Doc load{"Replaces " + std::string(d.loads) + " with those of a save file (all or nothing)."};
   if (d.loaded != nullptr) load.summary += "\n\n" + std::string(d.loaded);
   load.raises = {"IndexError: the file cannot be opened (or a number is out of range).",
                  d.refused ? "ValueError: a key is missing, a value is malformed, " + std::string(d.refused) + "."
                            : "ValueError: a key is missing or a value is malformed."};
-  cls.def("save", reads<&Model::save, Gil::release, Model>(), py::arg("path") = Model::default_file, save.text().c_str())
-      .def("load", writes<&Model::load, Gil::release, Model>(), py::arg("path") = Model::default_file, load.text().c_str())
+  const auto path = py::arg("path") = Model::default_file;
+  cls.def("save", reads<&Model::save, Gil::release, Model>(), path, save.text().c_str())
+      .def("load", writes<&Model::load, Gil::release, Model>(), path, load.text().c_str())
       .def("__repr__", [repr](const Model* self) { return with_object<Access::read>(self, repr); }, d.repr);
   pickle_through_file<Model>(cls);
 }
@@ -121,7 +124,8 @@ template <typename Model>
 concept AddsMissing = requires { typename Model::Missing; };
 
 template <typename Model, typename Row, typename... S>
-concept AnswersOne = AddsMissing<Model> || requires(const Model& m, const Row& query, S... s) { m.predict_one(query, s...); };
+concept AnswersOne =
+    AddsMissing<Model> || requires(const Model& m, const Row& query, S... s) { m.predict_one(query, s...); };
 
 // ask(model, missing...) under the object's lock shared, with the interpreter lock released; for a
 // model that adds the entries its predictions lack, through predict_then_add (Result is then the
@@ -135,6 +139,7 @@ auto prediction(Model* self, const Ask& ask) {
   }
 }
 
+// cls.def with extras held in a tuple: the argument names only some classifiers give.
 template <typename Class, typename F, typename... Extra>
 void def_with(Class& cls, const char* name, F&& f, const std::string& doc, const std::tuple<Extra...>& extra) {
   std::apply([&](const auto&... e) { cls.def(name, std::forward<F>(f), e..., doc.c_str()); }, extra);
@@ -147,6 +152,8 @@ void classifier(pybind11::class_<Model>& cls, const Queries& q, const Classifier
   namespace py = pybind11;
   static_assert(sizeof...(S) <= 1, "one prediction setting at the most");
   using Labels = std::vector<std::string>;
+  // pybind11 names all of a function's arguments or none: the queries get Python names only where
+  // a setting, which wants its name, follows them.
   constexpr bool named = sizeof...(S) > 0;
   const auto names = [&](auto... query) {
     if constexpr (named) {
@@ -166,22 +173,26 @@ void classifier(pybind11::class_<Model>& cls, const Queries& q, const Classifier
   if (!d.fit.empty()) cls.def("fit", writes<&Model::fit, Gil::release, Model>(), d.fit.c_str());
   if constexpr (AnswersOne<Model, Row, S...>) {
     def_with(cls, "predict_one", [](Model* self, const Row& query, S... s) {
-      return prediction<py::str>(self, [&](const Model& m, auto&... missing) { return m.predict_one(query, s..., missing...); });
+      return prediction<py::str>(
+          self, [&](const Model& m, auto&... missing) { return m.predict_one(query, s..., missing...); });
     }, d.predict_one, names(q.one));
   }
+  const Doc predict{d.predict.empty() ? "The label of every " + row + ", as predict_one." : d.predict,
+                    {x + ": " + q.shape, setting.line()...}, {"list of str, one per " + row + "."},
+                    value_error(refusals), !named};
   def_with(cls, "predict", [](Model* self, const std::vector<Row>& queries, S... s) {
     return prediction<py::typing::List<py::str>>(
         self, [&](const Model& m, auto&... missing) { return m.predict(queries, s..., missing...); });
-  }, Doc{!d.predict.empty() ? d.predict : "The label of every " + row + ", as predict_one.",
-         {x + ": " + q.shape, setting.line()...}, {"list of str, one per " + row + "."}, value_error(refusals), !named}
-         .text(), names(q.many));
+  }, predict.text(), names(q.many));
+  const Doc accuracy{"Percentage of " + rows + " predicted as labelled" + d.accuracy + ".",
+                     {x + ": " + q.shape,
+                      y + ": list of str labels, at least one per " + row + "; the count divides (empty gives nan).",
+                      setting.line()...},
+                     {"float in [0, 100] (nan for no labels)."}, value_error(accuracy_refusals), !named};
   def_with(cls, "accuracy", [](Model* self, const std::vector<Row>& queries, const Labels& labels, S... s) {
     return prediction<py::float_>(
         self, [&](const Model& m, auto&... missing) { return m.accuracy(queries, labels, s..., missing...); });
-  }, Doc{"Percentage of " + rows + " predicted as labelled" + d.accuracy + ".",
-         {x + ": " + q.shape, y + ": list of str labels, at least one per " + row + "; the count divides (empty gives nan).",
-          setting.line()...},
-         {"float in [0, 100] (nan for no labels)."}, value_error(accuracy_refusals), !named}.text(), names(q.many, q.labels));
+  }, accuracy.text(), names(q.many, q.labels));
 }
 
 }  // namespace tarnwick::bindings

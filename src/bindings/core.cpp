@@ -17,7 +17,8 @@ namespace {
 // Two matrices of one shape, entry by entry (more: the arguments after B).
 std::string two_matrices(const std::string& summary, std::vector<std::string> more = {}) {
   more.insert(more.begin(), {"A: (m, n) list of rows, at least one row.", "B: (m, n) list of rows."});
-  return Doc{summary, more, {"(m, n) list of lists of float."}, {"ValueError: A is empty or ragged, or B is smaller than A."}}
+  return Doc{summary, more, {"(m, n) list of lists of float."},
+             {"ValueError: A is empty or ragged, or B is smaller than A."}}
       .text();
 }
 
@@ -117,7 +118,8 @@ Raises:
     ValueError: n is negative ("vector") or v has fewer than n entries.
 )doc");
   m.def("calculate_vector", released<&calculate_vector>(),
-        two_vectors("The difference a - b over the entries of a.", "list of floats.", "list of len(a) floats.").c_str());
+        two_vectors("The difference a - b over the entries of a.", "list of floats.", "list of len(a) floats.")
+            .c_str());
   m.def("LU_decomposition", released<&LU_decomposition>(),
       R"doc(LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
 
@@ -194,8 +196,9 @@ Raises:
     ValueError: M is smaller than n x n.
 )doc");
   m.def("euclidean", released<&euclidean>(),
-        two_vectors("Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.", "list of floats; empty gives 0.0.",
-                    "float >= 0.").c_str());
+        two_vectors("Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.",
+                    "list of floats; empty gives 0.0.", "float >= 0.")
+            .c_str());
   m.def("manhattan", released<&manhattan>(),
         two_vectors("Manhattan distance sum(|a - b|) over the entries of a.", "list of floats; empty gives 0.0.",
                     "float >= 0.").c_str());
