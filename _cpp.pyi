@@ -660,7 +660,7 @@ class GDA:
         ...
     def accuracy(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[str]) -> float:
         """
-        Percentage of rows predicted exactly as labelled.
+        Percentage of rows predicted as labelled.
         
         Args (positional only):
             X: (n_queries, dimension) list of rows.
@@ -670,7 +670,7 @@ class GDA:
             float in [0, 100] (nan for no labels).
         
         Raises:
-            ValueError: fewer labels than rows, or a row's length is not dimension.
+            ValueError: fewer labels than rows, or a row's length is not dimension, or the fields disagree with dimension.
         """
     def fit(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[str]) -> None:
         """
@@ -692,11 +692,11 @@ class GDA:
         
         Raises:
             IndexError: the file cannot be opened (or a number is out of range).
-            ValueError: a key is missing or a value is malformed; the model is unchanged.
+            ValueError: a key is missing or a value is malformed.
         """
     def predict(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer) -> list[str]:
         """
-        The label of every query row, as predict_one.
+        The label of every row, as predict_one.
         
         Args (positional only):
             X: (n_queries, dimension) list of rows.
@@ -833,11 +833,11 @@ class LinearRegression:
         """
     def load(self, path: str | os.PathLike[str] = 'linear_regression.json') -> None:
         """
-        Replaces theta0 and theta1 with those of a save file (both or neither).
+        Replaces theta0 and theta1 with those of a save file (all or nothing).
         
         Raises:
             IndexError: the file cannot be opened (or a number is out of range).
-            ValueError: a key is missing or a value is malformed; the model is unchanged.
+            ValueError: a key is missing or a value is malformed.
         """
     def mse(self, arg0: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, arg1: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer) -> float:
         """
@@ -865,7 +865,9 @@ class LinearRegression:
         """
     def save(self, path: str | os.PathLike[str] = 'linear_regression.json') -> None:
         """
-        Writes the model to path as one line: {"theta0":...,"theta1":...}.
+        Writes the model to path as one line of text.
+        
+        Format: {"theta0":...,"theta1":...}.
         
         Raises:
             OSError: the file cannot be written (the old file is left as it was).
@@ -948,11 +950,11 @@ class LogisticRegression:
         """
     def load(self, path: str | os.PathLike[str] = 'logistic_regression.json') -> None:
         """
-        Replaces positive_class and thetas with those of a save file (both or neither).
+        Replaces positive_class and thetas with those of a save file (all or nothing).
         
         Raises:
             IndexError: the file cannot be opened (or a number is out of range).
-            ValueError: a key is missing or a value is malformed; the model is unchanged.
+            ValueError: a key is missing or a value is malformed.
         """
     def predict(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, threshold: typing.SupportsFloat | typing.SupportsIndex = 0.5) -> list[str]:
         """
@@ -983,7 +985,9 @@ class LogisticRegression:
         """
     def save(self, path: str | os.PathLike[str] = 'logistic_regression.json') -> None:
         """
-        Writes the model to path as one line: {"positive_class":"...","thetas":[...]}.
+        Writes the model to path as one line of text.
+        
+        Format: {"positive_class":"...","thetas":[...]}.
         
         Raises:
             ValueError: positive_class holds '"' (nothing is written).
@@ -1077,7 +1081,7 @@ class KNN:
         """
     def predict(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer) -> list[str]:
         """
-        The label of every query row, as predict_one.
+        The label of every row, as predict_one.
         
         Args (positional only):
             X: (n_queries, n_features) list of rows.
@@ -1155,7 +1159,7 @@ class KDTree:
             float in [0, 100] (nan for no labels).
         
         Raises:
-            ValueError: fewer labels than rows, k below 1, or a row shorter than a training point.
+            ValueError: fewer labels than rows, k is below 1, or a row is shorter than a training point.
         """
     def fit(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, arg1: collections.abc.Sequence[str]) -> None:
         """
@@ -1171,9 +1175,9 @@ class KDTree:
         """
     def load(self, path: str | os.PathLike[str] = 'kdtree.json') -> None:
         """
-        Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
+        Replaces the training data with those of a save file (all or nothing).
         
-        A file without points gives an untrained model.
+        The tree is rebuilt; a file without points gives an untrained model.
         
         Raises:
             IndexError: the file cannot be opened (or a number is out of range).
@@ -1181,7 +1185,7 @@ class KDTree:
         """
     def predict(self, x_test: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer, k: typing.SupportsIndex = 1) -> list[str]:
         """
-        The label of every query row, as predict_one.
+        The label of every row, as predict_one.
         
         Args:
             x_test: (n_queries, n_features) list of rows.
@@ -1191,7 +1195,7 @@ class KDTree:
             list of str, one per row.
         
         Raises:
-            ValueError: k is below 1 or a row is shorter than a training point.
+            ValueError: k is below 1, or a row is shorter than a training point.
         """
     def predict_one(self, query: collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex] | typing_extensions.Buffer, k: typing.SupportsIndex = 1) -> str:
         """
@@ -1281,7 +1285,7 @@ class GaussianNaiveBayes:
         
         Raises:
             IndexError: the file cannot be opened (or a number is out of range).
-            ValueError: a key is missing or a value is malformed; the model is unchanged.
+            ValueError: a key is missing or a value is malformed.
         """
     def predict(self, arg0: collections.abc.Sequence[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex]] | typing_extensions.Buffer) -> list[str]:
         """
@@ -1379,7 +1383,7 @@ class BernoulliNaiveBayes:
         """
     def predict(self, arg0: collections.abc.Sequence[str]) -> list[str]:
         """
-        The class of every text, as predict_one.
+        The label of every text, as predict_one.
         
         Args (positional only):
             texts: list of str.
@@ -1399,10 +1403,10 @@ class BernoulliNaiveBayes:
         """
     def save(self, path: str | os.PathLike[str] = 'bernoulli_nb.json') -> None:
         """
-        Writes the model to path as one line of text (either text model loads it).
+        Writes the model to path as one line of text.
         
         Format: {"vocab_size":V,"n":N,"vocab":{"word":column,...},"class_ratio":{"label":count,...},
-        "phi":{"label|column":p,...}}, the vocabulary in column order.
+        "phi":{"label|column":p,...}}, the vocabulary in column order; either text model loads it.
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
@@ -1474,7 +1478,7 @@ class MultinomialNaiveBayes:
         """
     def predict(self, arg0: collections.abc.Sequence[str]) -> list[str]:
         """
-        The class of every text, as predict_one.
+        The label of every text, as predict_one.
         
         Args (positional only):
             texts: list of str.
@@ -1494,10 +1498,10 @@ class MultinomialNaiveBayes:
         """
     def save(self, path: str | os.PathLike[str] = 'multinomial_nb.json') -> None:
         """
-        Writes the model to path as one line of text (either text model loads it).
+        Writes the model to path as one line of text.
         
         Format: {"vocab_size":V,"n":N,"vocab":{"word":column,...},"class_ratio":{"label":count,...},
-        "phi":{"label|column":p,...}}, the vocabulary in column order.
+        "phi":{"label|column":p,...}}, the vocabulary in column order; either text model loads it.
         
         Raises:
             ValueError: a label holds '"' (nothing is written).
@@ -1552,7 +1556,7 @@ def calculate_vector(arg0: collections.abc.Sequence[typing.SupportsFloat | typin
     
     Args (positional only):
         a: list of floats.
-        b: list of floats, at least as long as a.
+        b: list of floats, at least as long as a (later entries are ignored).
     
     Returns:
         list of len(a) floats.
@@ -1774,7 +1778,7 @@ def scalar_product_from_transpose_and_vector(arg0: collections.abc.Sequence[typi
     
     Args (positional only):
         a: list of floats; empty gives 0.0.
-        b: list of floats, at least as long as a.
+        b: list of floats, at least as long as a (later entries are ignored).
     
     Returns:
         float.

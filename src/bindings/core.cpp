@@ -3,6 +3,7 @@
 // rows; shapes in the docstrings are (rows, columns).
 #include "bindings/convert.hpp"
 
+#include "bindings/docstring.hpp"
 #include "bindings/guard.hpp"
 #include "bindings/register.hpp"
 #include "core/distance.hpp"
@@ -10,6 +11,31 @@
 #include "core/matrix.hpp"
 
 namespace tarnwick::bindings {
+
+namespace {
+
+// Two matrices of one shape, entry by entry (more: the arguments after B).
+std::string two_matrices(const std::string& summary, std::vector<std::string> more = {}) {
+  more.insert(more.begin(), {"A: (m, n) list of rows, at least one row.", "B: (m, n) list of rows."});
+  return Doc{summary, more, {"(m, n) list of lists of float."},
+             {"ValueError: A is empty or ragged, or B is smaller than A."}}
+      .text();
+}
+
+// One matrix of at least one row, and a matrix of the given shape back (more: the arguments after M).
+std::string one_matrix(const std::string& summary, const std::string& shape, std::vector<std::string> more = {}) {
+  more.insert(more.begin(), "M: (m, n) list of rows, at least one row.");
+  return Doc{summary, more, {shape + " list of lists of float."}, {"ValueError: M is empty or ragged."}}.text();
+}
+
+// Two vectors read over the entries of a.
+std::string two_vectors(const std::string& summary, const std::string& a, const char* result) {
+  return Doc{summary, {"a: " + a, "b: list of floats, at least as long as a (later entries are ignored)."}, {result},
+             {"ValueError: b is shorter than a."}}
+      .text();
+}
+
+}  // namespace
 
 void register_core(pybind11::module_& m) {
   // Two float64 arrays are read where they lie; the result goes from the product's block straight
@@ -21,7 +47,7 @@ void register_core(pybind11::module_& m) {
           if (A.lent() && B.lent()) return dense_product(A.block, B.block);
           return dense_product(A.as_rows(), B.as_rows());
         };
-        if (A.block.rows * A.block.cols + A.rows.size() * (A.rows.empty() ? 0 : A.rows[0].size()) < kReleaseWork) {
+        if (A.block.rows * A.block.cols + work_of(A.rows) < kReleaseWork) {
           return product();
         }
         pybind11::gil_scoped_release unlocked;
@@ -40,19 +66,8 @@ Raises:
     ValueError: A is empty or ragged, or B is empty, ragged or has fewer than k rows.
 )doc");
   m.def("matrix_addition_and_sub", released<&matrix_addition_and_sub>(),
-      R"doc(A + B when operation is exactly "add", A - B for any other text ("sub", "Add", "").
-
-Args (positional only):
-    A: (m, n) list of rows, at least one row.
-    B: (m, n) list of rows.
-    operation: str, compared byte for byte with "add".
-
-Returns:
-    (m, n) list of lists of float.
-
-Raises:
-    ValueError: A is empty or ragged, or B is smaller than A.
-)doc");
+        two_matrices(R"(A + B when operation is exactly "add", A - B for any other text ("sub", "Add", "").)",
+                     {R"(operation: str, compared byte for byte with "add".)"}).c_str());
   m.def("scalar_multiply_matrix", released<&scalar_multiply_matrix>(), R"doc(factor * M, entry by entry.
 
 Args (positional only):
@@ -65,67 +80,18 @@ Returns:
 Raises:
     ValueError: M is ragged.
 )doc");
-  m.def("element_wise_multiplication", released<&element_wise_multiplication>(), R"doc(Element-wise (Hadamard) product of A and B.
-
-Args (positional only):
-    A: (m, n) list of rows, at least one row.
-    B: (m, n) list of rows.
-
-Returns:
-    (m, n) list of lists of float.
-
-Raises:
-    ValueError: A is empty or ragged, or B is smaller than A.
-)doc");
+  m.def("element_wise_multiplication", released<&element_wise_multiplication>(),
+        two_matrices("Element-wise (Hadamard) product of A and B.").c_str());
   m.def("element_wise_division_two_matrices", released<&element_wise_division_two_matrices>(),
-      R"doc(Element-wise quotient A / B; a zero divisor gives +-inf, and 0 / 0 gives nan (never an error).
-
-Args (positional only):
-    A: (m, n) list of rows, at least one row.
-    B: (m, n) list of rows.
-
-Returns:
-    (m, n) list of lists of float.
-
-Raises:
-    ValueError: A is empty or ragged, or B is smaller than A.
-)doc");
+        two_matrices("Element-wise quotient A / B; a zero divisor gives +-inf, and 0 / 0 gives nan (never an error).")
+            .c_str());
   m.def("element_wise_roots", released<&element_wise_roots>(),
-      R"doc(The degree-th root of every entry, pow(x, 1.0 / degree); a negative entry gives nan.
-
-Args (positional only):
-    M: (m, n) list of rows, at least one row.
-    degree: float; 0 makes the exponent inf.
-
-Returns:
-    (m, n) list of lists of float.
-
-Raises:
-    ValueError: M is empty or ragged.
-)doc");
-  m.def("transpose_matrix", released<&transpose_matrix>(), R"doc(The transpose of M.
-
-Args (positional only):
-    M: (m, n) list of rows, at least one row.
-
-Returns:
-    (n, m) list of lists of float.
-
-Raises:
-    ValueError: M is empty or ragged.
-)doc");
+        one_matrix("The degree-th root of every entry, pow(x, 1.0 / degree); a negative entry gives nan.", "(m, n)",
+                   {"degree: float; 0 makes the exponent inf."}).c_str());
+  m.def("transpose_matrix", released<&transpose_matrix>(), one_matrix("The transpose of M.", "(n, m)").c_str());
   m.def("ReLU_derivative", released<&ReLU_derivative>(),
-      R"doc(1.0 where an entry is above 0.0, else 0.0 (zero, negative and nan entries give 0.0).
-
-Args (positional only):
-    M: (m, n) list of rows, at least one row.
-
-Returns:
-    (m, n) list of lists of float.
-
-Raises:
-    ValueError: M is empty or ragged.
-)doc");
+        one_matrix("1.0 where an entry is above 0.0, else 0.0 (zero, negative and nan entries give 0.0).", "(m, n)")
+            .c_str());
   m.def("sum_across_column", released<&sum_across_column>(),
       R"doc(The sum of each row (the sum runs across the columns), added left to right from 0.0.
 
@@ -151,18 +117,9 @@ Returns:
 Raises:
     ValueError: n is negative ("vector") or v has fewer than n entries.
 )doc");
-  m.def("calculate_vector", released<&calculate_vector>(), R"doc(The difference a - b over the entries of a.
-
-Args (positional only):
-    a: list of floats.
-    b: list of floats, at least as long as a.
-
-Returns:
-    list of len(a) floats.
-
-Raises:
-    ValueError: b is shorter than a.
-)doc");
+  m.def("calculate_vector", released<&calculate_vector>(),
+        two_vectors("The difference a - b over the entries of a.", "list of floats.", "list of len(a) floats.")
+            .c_str());
   m.def("LU_decomposition", released<&LU_decomposition>(),
       R"doc(LU factorisation A = L U without pivoting (Doolittle) of the leading n x n block of A.
 
@@ -223,18 +180,8 @@ Raises:
     ValueError: rows or cols is negative ("vector"), or M or v is too small.
 )doc");
   m.def("scalar_product_from_transpose_and_vector", released<&scalar_product_from_transpose_and_vector>(),
-      R"doc(The dot product a . b over the entries of a, added in index order from 0.0.
-
-Args (positional only):
-    a: list of floats; empty gives 0.0.
-    b: list of floats, at least as long as a.
-
-Returns:
-    float.
-
-Raises:
-    ValueError: b is shorter than a.
-)doc");
+        two_vectors("The dot product a . b over the entries of a, added in index order from 0.0.",
+                    "list of floats; empty gives 0.0.", "float.").c_str());
   m.def("regularize", released<&regularize>(), R"doc(M with amount added to its first n diagonal entries.
 
 Args (positional only):
@@ -248,44 +195,17 @@ Returns:
 Raises:
     ValueError: M is smaller than n x n.
 )doc");
-  m.def("euclidean", released<&euclidean>(), R"doc(Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.
-
-Args (positional only):
-    a: list of floats; empty gives 0.0.
-    b: list of floats, at least as long as a (later entries are ignored).
-
-Returns:
-    float >= 0.
-
-Raises:
-    ValueError: b is shorter than a.
-)doc");
-  m.def("manhattan", released<&manhattan>(), R"doc(Manhattan distance sum(|a - b|) over the entries of a.
-
-Args (positional only):
-    a: list of floats; empty gives 0.0.
-    b: list of floats, at least as long as a (later entries are ignored).
-
-Returns:
-    float >= 0.
-
-Raises:
-    ValueError: b is shorter than a.
-)doc");
-  m.def("cosine", released<&cosine>(), R"doc(Cosine distance 1 - a.b / (|b| |a|): 0 for one direction, 1 orthogonal, 2 opposite.
-
-An all-zero (or empty) vector gives nan, never an error.
-
-Args (positional only):
-    a: list of floats.
-    b: list of floats, at least as long as a (later entries are ignored).
-
-Returns:
-    float.
-
-Raises:
-    ValueError: b is shorter than a.
-)doc");
+  m.def("euclidean", released<&euclidean>(),
+        two_vectors("Euclidean distance sqrt(sum((a - b) ** 2)) over the entries of a.",
+                    "list of floats; empty gives 0.0.", "float >= 0.")
+            .c_str());
+  m.def("manhattan", released<&manhattan>(),
+        two_vectors("Manhattan distance sum(|a - b|) over the entries of a.", "list of floats; empty gives 0.0.",
+                    "float >= 0.").c_str());
+  m.def("cosine", released<&cosine>(),
+        two_vectors("Cosine distance 1 - a.b / (|b| |a|): 0 for one direction, 1 orthogonal, 2 opposite.\n\n"
+                    "An all-zero (or empty) vector gives nan, never an error.",
+                    "list of floats.", "float.").c_str());
 }
 
 }  // namespace tarnwick::bindings

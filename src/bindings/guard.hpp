@@ -8,6 +8,8 @@
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -48,17 +50,6 @@ namespace tarnwick::bindings {
 enum class Access { read, write };
 enum class Gil { keep, release };
 
-// The object behind self, or TypeError when its class's __init__ never ran (pybind11 refuses such
-// an object before this point; the check stays for a pointer that arrives by another way).
-template <typename T>
-T& constructed(T* self) {
-  if (self == nullptr) {
-    const auto name = pybind11::type::of<std::remove_const_t<T>>().attr("__name__").template cast<std::string>();
-    throw pybind11::type_error(name + " object is not initialized: its __init__ was never called");
-  }
-  return *self;
-}
-
 // For a method that takes self as a Python object (to read its class or its __dict__): TypeError
 // naming the class when its __init__ never ran, as every other method raises.
 template <typename T>
@@ -75,50 +66,27 @@ class Hold {
  public:
   explicit Hold(ObjectLock& lock) {
     if (lock.held_here()) return;
-    if (!try_take(lock)) {
+    lock_ = Lock(lock, std::try_to_lock);
+    if (!lock_.owns_lock()) {
       pybind11::gil_scoped_release unlocked;
-      take(lock);
-    }
-    lock_ = &lock;
-  }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
-  ~Hold() {
-    if (lock_ == nullptr) return;
-    if constexpr (A == Access::read) {
-      lock_->unlock_shared();
-    } else {
-      lock_->unlock();
+      lock_.lock();
     }
   }
 
  private:
-  static bool try_take(ObjectLock& lock) {
-    if constexpr (A == Access::read) {
-      return lock.try_lock_shared();
-    } else {
-      return lock.try_lock();
-    }
-  }
-  static void take(ObjectLock& lock) {
-    if constexpr (A == Access::read) {
-      lock.lock_shared();
-    } else {
-      lock.lock();
-    }
-  }
-
-  ObjectLock* lock_ = nullptr;
+  using Lock = std::conditional_t<A == Access::read, std::shared_lock<ObjectLock>, std::unique_lock<ObjectLock>>;
+  Lock lock_;
 };
 
 template <typename T>
 concept Lockable = requires(T& t) { t.object_lock; };
 
 // Runs f(object) under the object's lock (when its class has one), with the interpreter lock
-// released during f when G says so. f must not touch Python objects when it is released.
+// released during f when G says so. f must not touch Python objects when it is released. self is
+// never null: pybind11 refuses an object whose __init__ never ran before the call gets here.
 template <Access A, Gil G = Gil::keep, typename T, typename F>
 decltype(auto) with_object(T* self, F&& f) {
-  T& object = constructed(self);
+  T& object = *self;
   auto run = [&]() -> decltype(auto) {
     if constexpr (G == Gil::release) {
       pybind11::gil_scoped_release unlocked;
@@ -142,25 +110,21 @@ namespace detail {
 template <typename Self, typename C>
 using Visible = std::conditional_t<std::is_void_v<Self>, C, Self>;
 
+template <auto Method, Access A, Gil G, typename Object, typename R, typename... Args>
+struct Call {
+  static R call(Object* self, Args... args) {
+    return with_object<A, G>(self, [&](Object& object) -> R { return (object.*Method)(std::forward<Args>(args)...); });
+  }
+};
+
 template <auto Method, Access A, Gil G, typename Self, typename Signature>
 struct Bound;
 
 template <auto Method, Access A, Gil G, typename Self, typename R, typename C, typename... Args>
-struct Bound<Method, A, G, Self, R (C::*)(Args...)> {
-  using V = Visible<Self, C>;
-  static R call(V* self, Args... args) {
-    return with_object<A, G>(self, [&](V& object) -> R { return (object.*Method)(std::forward<Args>(args)...); });
-  }
-};
+struct Bound<Method, A, G, Self, R (C::*)(Args...)> : Call<Method, A, G, Visible<Self, C>, R, Args...> {};
 
 template <auto Method, Access A, Gil G, typename Self, typename R, typename C, typename... Args>
-struct Bound<Method, A, G, Self, R (C::*)(Args...) const> {
-  using V = Visible<Self, C>;
-  static R call(const V* self, Args... args) {
-    return with_object<A, G>(self,
-                             [&](const V& object) -> R { return (object.*Method)(std::forward<Args>(args)...); });
-  }
-};
+struct Bound<Method, A, G, Self, R (C::*)(Args...) const> : Call<Method, A, G, const Visible<Self, C>, R, Args...> {};
 
 template <auto Member, typename Self, typename Pointer>
 struct Field;
