@@ -75,7 +75,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, or a row is shorter than a training point.
 )doc")
-      .def("save", reads<&KNN::save, Gil::release>(), py::arg("path") = KNN::default_file, R"doc(Writes the model to path as one line of text.
+      .def("save", reads<&KNN::save, Gil::release, KNN>(), py::arg("path") = KNN::default_file, R"doc(Writes the model to path as one line of text.
 
 Format: {"k":5,"metric":"euclidean","x_train":[[...],...],"y_train":["a",...]}.
 
@@ -83,7 +83,7 @@ Raises:
     ValueError: the metric or a label holds '"' (nothing is written).
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&KNN::load, Gil::release>(), py::arg("path") = KNN::default_file,
+      .def("load", writes<&KNN::load, Gil::release, KNN>(), py::arg("path") = KNN::default_file,
           R"doc(Replaces k, the metric and the training data with those of a save file (all or nothing).
 
 Raises:
@@ -155,7 +155,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, k below 1, or a row shorter than a training point.
 )doc")
-      .def("save", reads<&KDTree::save, Gil::release>(), py::arg("path") = KDTree::default_file,
+      .def("save", reads<&KDTree::save, Gil::release, KDTree>(), py::arg("path") = KDTree::default_file,
           R"doc(Writes the training data to path as one line of text.
 
 Format: {"x_train":[[...],...],"y_train":["a",...]}.
@@ -164,7 +164,7 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&KDTree::load, Gil::release>(), py::arg("path") = KDTree::default_file,
+      .def("load", writes<&KDTree::load, Gil::release, KDTree>(), py::arg("path") = KDTree::default_file,
           R"doc(Replaces the training data with that of a save file and rebuilds the tree (all or nothing).
 
 A file without points gives an untrained model.
@@ -236,7 +236,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows.
 )doc")
-      .def("save", reads<&GaussianNaiveBayes::save, Gil::release>(), py::arg("path") = GaussianNaiveBayes::default_file,
+      .def("save", reads<&GaussianNaiveBayes::save, Gil::release, GaussianNaiveBayes>(), py::arg("path") = GaussianNaiveBayes::default_file,
            R"doc(Writes the model's tables to path as one line of text.
 
 Format: {"n":3,"class_ratio":{"a":2,"b":1},"class_numbering":{"a":0,"b":1},"mean":{"a|0":2,"b|0":2},"variance":{"a|0":1,"b|0":0}}.
@@ -245,7 +245,7 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&GaussianNaiveBayes::load, Gil::release>(), py::arg("path") = GaussianNaiveBayes::default_file,
+      .def("load", writes<&GaussianNaiveBayes::load, Gil::release, GaussianNaiveBayes>(), py::arg("path") = GaussianNaiveBayes::default_file,
            R"doc(Replaces the model's tables with those of a save file (all or nothing).
 
 Raises:

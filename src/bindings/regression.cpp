@@ -74,7 +74,7 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, or a row's length is not dimension.
 )doc")
-      .def("save", reads<&GDA::save, Gil::release>(), py::arg("path") = GDA::default_file, R"doc(Writes the model to path as one line of text.
+      .def("save", reads<&GDA::save, Gil::release, GDA>(), py::arg("path") = GDA::default_file, R"doc(Writes the model to path as one line of text.
 
 Format: {"positive_class":"a","negative_class":"b","dimension":1,"phi":0.5,"mu_zero":[11],"mu_one":[1],"covariance":[[1]]}.
 
@@ -82,7 +82,7 @@ Raises:
     ValueError: a label holds '"' (nothing is written).
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&GDA::load, Gil::release>(), py::arg("path") = GDA::default_file,
+      .def("load", writes<&GDA::load, Gil::release, GDA>(), py::arg("path") = GDA::default_file,
           R"doc(Replaces every field with those of a save file (all or nothing).
 
 Raises:
@@ -144,13 +144,13 @@ Returns:
 Raises:
     ValueError: y is shorter than x.
 )doc")
-      .def("save", reads<&LinearRegression::save, Gil::release>(), py::arg("path") = LinearRegression::default_file,
+      .def("save", reads<&LinearRegression::save, Gil::release, LinearRegression>(), py::arg("path") = LinearRegression::default_file,
            R"doc(Writes the model to path as one line: {"theta0":...,"theta1":...}.
 
 Raises:
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&LinearRegression::load, Gil::release>(), py::arg("path") = LinearRegression::default_file,
+      .def("load", writes<&LinearRegression::load, Gil::release, LinearRegression>(), py::arg("path") = LinearRegression::default_file,
            R"doc(Replaces theta0 and theta1 with those of a save file (both or neither).
 
 Raises:
@@ -228,14 +228,14 @@ Returns:
 Raises:
     ValueError: fewer labels than rows, or a row is longer than the weights.
 )doc")
-      .def("save", reads<&LogisticRegression::save, Gil::release>(), py::arg("path") = LogisticRegression::default_file,
+      .def("save", reads<&LogisticRegression::save, Gil::release, LogisticRegression>(), py::arg("path") = LogisticRegression::default_file,
            R"doc(Writes the model to path as one line: {"positive_class":"...","thetas":[...]}.
 
 Raises:
     ValueError: positive_class holds '"' (nothing is written).
     OSError: the file cannot be written (the old file is left as it was).
 )doc")
-      .def("load", writes<&LogisticRegression::load, Gil::release>(), py::arg("path") = LogisticRegression::default_file,
+      .def("load", writes<&LogisticRegression::load, Gil::release, LogisticRegression>(), py::arg("path") = LogisticRegression::default_file,
            R"doc(Replaces positive_class and thetas with those of a save file (both or neither).
 
 Raises:
