@@ -114,8 +114,7 @@ void GaussianNaiveBayes::fit(const DoubleMatrix& x, const std::vector<std::strin
     *mean_at[i] = mean_value[i];
     *variance_at[i] = variance_value[i];
   }
-  tables_.clear();
-  ++revision_;
+  tables_.renew();
 }
 
 GaussianNaiveBayes::Tables GaussianNaiveBayes::build_tables(std::size_t width) const {
@@ -208,7 +207,7 @@ void GaussianNaiveBayes::gather(const Tables& t, std::size_t width, Missing& mis
 }
 
 std::string GaussianNaiveBayes::predict_one(const DoubleVector& x, Missing& missing) const {
-  missing = Missing{revision_, {}, {}, {}};
+  missing = Missing{tables_.revision(), {}, {}, {}};
   if (class_numbering_.empty()) return std::string();
   const std::shared_ptr<const Tables> t = tables(x.size());
   std::vector<double> scratch;
@@ -218,7 +217,7 @@ std::string GaussianNaiveBayes::predict_one(const DoubleVector& x, Missing& miss
 }
 
 std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test, Missing& missing) const {
-  missing = Missing{revision_, {}, {}, {}};
+  missing = Missing{tables_.revision(), {}, {}, {}};
   std::vector<std::string> labels;
   if (class_numbering_.empty()) {
     labels.resize(x_test.size());
@@ -248,7 +247,7 @@ double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vecto
 
 bool GaussianNaiveBayes::add_missing(Missing& missing) noexcept {
   if (missing.empty()) return true;
-  if (missing.revision != revision_) return false;
+  if (missing.revision != tables_.revision()) return false;
   // Entries another prediction added meanwhile stay as they are (and their nodes in missing).
   class_ratio_.merge(missing.class_ratio);
   mean_.merge(missing.mean);
@@ -273,8 +272,7 @@ double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vecto
 }
 
 void GaussianNaiveBayes::on_load(const LoadSite&) noexcept {
-  tables_.clear();
-  ++revision_;
+  tables_.renew();
 }
 
 }  // namespace tarnwick

@@ -22,15 +22,7 @@ namespace tarnwick {
 // a load replaces every table or none.
 class GaussianNaiveBayes : public PersistedModel<GaussianNaiveBayes> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "gaussian_nb.json";
-  static constexpr const char* model_name() { return "GaussianNaiveBayes"; }
-  static constexpr auto fields() {
-    using M = GaussianNaiveBayes;
-    return std::tuple{modelfile::field("n", &M::n_), modelfile::field("class_ratio", &M::class_ratio_),
-                      modelfile::field("class_numbering", &M::class_numbering_), modelfile::field("mean", &M::mean_),
-                      modelfile::field("variance", &M::variance_)};
-  }
 
   using LabelIndex = std::pair<std::string, int>;  // (label, feature index)
 
@@ -83,7 +75,7 @@ class GaussianNaiveBayes : public PersistedModel<GaussianNaiveBayes> {
   };
 
   friend class PersistedModel<GaussianNaiveBayes>;
-  // Drops the kept tables, and counts the load as a new revision.
+  // Drops the kept tables and counts the load as a new revision of the fields.
   void on_load(const LoadSite&) noexcept;
   // Tables covering queries of `width` components: the kept ones when wide enough, else new ones
   // (at least as wide as the kept ones, so that they only ever grow).
@@ -98,9 +90,16 @@ class GaussianNaiveBayes : public PersistedModel<GaussianNaiveBayes> {
   std::map<LabelIndex, double> mean_;
   std::map<LabelIndex, double> variance_;
 
-  // Counts the fits and loads, so that entries gathered before one are never added after it.
-  std::uint64_t revision_ = 0;
   DerivedCache<Tables> tables_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "GaussianNaiveBayes"; }
+  static constexpr auto fields() {
+    using M = GaussianNaiveBayes;
+    return std::tuple{modelfile::field("n", &M::n_), modelfile::field("class_ratio", &M::class_ratio_),
+                      modelfile::field("class_numbering", &M::class_numbering_), modelfile::field("mean", &M::mean_),
+                      modelfile::field("variance", &M::variance_)};
+  }
 };
 
 }  // namespace tarnwick

@@ -17,16 +17,7 @@ namespace tarnwick {
 // File: the fields below in the order fields() lists them; a load replaces every field or none.
 class GDA : public PersistedModel<GDA> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "gda.json";
-  static constexpr const char* model_name() { return "GDA"; }
-  static constexpr auto fields() {
-    return std::tuple{modelfile::field("positive_class", &GDA::positive_class),
-                      modelfile::field("negative_class", &GDA::negative_class),
-                      modelfile::field("dimension", &GDA::dimension), modelfile::field("phi", &GDA::phi),
-                      modelfile::field("mu_zero", &GDA::mu_zero), modelfile::field("mu_one", &GDA::mu_one),
-                      modelfile::field("covariance", &GDA::covariance)};
-  }
 
   std::string positive_class;  // class one; chosen by fit as the smallest label when empty
   std::string negative_class;  // class zero: the largest label other than positive_class
@@ -63,6 +54,17 @@ class GDA : public PersistedModel<GDA> {
   std::string decide(const Density& g, const DoubleVector& x) const;
   void check_model(const char* fn) const;
   void check_query(const char* fn, const DoubleVector& x, std::size_t row) const;
+
+  friend class PersistedModel<GDA>;
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "GDA"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("positive_class", &GDA::positive_class),
+                      modelfile::field("negative_class", &GDA::negative_class),
+                      modelfile::field("dimension", &GDA::dimension), modelfile::field("phi", &GDA::phi),
+                      modelfile::field("mu_zero", &GDA::mu_zero), modelfile::field("mu_one", &GDA::mu_one),
+                      modelfile::field("covariance", &GDA::covariance)};
+  }
 };
 
 }  // namespace tarnwick

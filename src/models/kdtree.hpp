@@ -20,12 +20,7 @@ namespace tarnwick {
 // (all or nothing), and a file without points gives an untrained model.
 class KDTree : public PersistedModel<KDTree> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "kdtree.json";
-  static constexpr const char* model_name() { return "KDTree"; }
-  static constexpr auto fields() {
-    return std::tuple{modelfile::field("x_train", &KDTree::x_train_), modelfile::field("y_train", &KDTree::y_train_)};
-  }
 
   KDTree() = default;
 
@@ -65,6 +60,12 @@ class KDTree : public PersistedModel<KDTree> {
   std::vector<int> lengths_;      // node p's number of components, kept only for ragged rows
   std::vector<int> index_;        // node p's row in x_train_ (and label in y_train_)
   nearest::LabelRanks ranks_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "KDTree"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("x_train", &KDTree::x_train_), modelfile::field("y_train", &KDTree::y_train_)};
+  }
 };
 
 }  // namespace tarnwick

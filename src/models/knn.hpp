@@ -20,15 +20,7 @@ namespace tarnwick {
 // the file's points (all or nothing).
 class KNN : public PersistedModel<KNN> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "knn.json";
-  static constexpr const char* model_name() { return "KNN"; }
-  static constexpr auto fields() {
-    return std::tuple{
-        modelfile::field("k", &KNN::k_, +[](const LoadSite& s, const int& k) { check::at_least(s.where(), "k", k, 1); }),
-        modelfile::field("metric", &KNN::metric_), modelfile::field("x_train", &KNN::x_train_),
-        modelfile::field("y_train", &KNN::y_train_)};
-  }
 
   explicit KNN(int k = 5, std::string metric = "euclidean");
 
@@ -73,6 +65,15 @@ class KNN : public PersistedModel<KNN> {
   std::vector<double> groups_;
   std::vector<double> root_norms_;  // cosine: the square root of each point's squared norm
   nearest::LabelRanks ranks_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "KNN"; }
+  static constexpr auto fields() {
+    return std::tuple{
+        modelfile::field("k", &KNN::k_, +[](const LoadSite& s, const int& k) { check::at_least(s.where(), "k", k, 1); }),
+        modelfile::field("metric", &KNN::metric_), modelfile::field("x_train", &KNN::x_train_),
+        modelfile::field("y_train", &KNN::y_train_)};
+  }
 };
 
 }  // namespace tarnwick

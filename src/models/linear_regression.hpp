@@ -14,13 +14,7 @@ namespace tarnwick {
 // File: {"theta0":...,"theta1":...}; a load replaces both parameters or neither.
 class LinearRegression : public PersistedModel<LinearRegression> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "linear_regression.json";
-  static constexpr const char* model_name() { return "LinearRegression"; }
-  static constexpr auto fields() {
-    return std::tuple{modelfile::field("theta0", &LinearRegression::theta0),
-                      modelfile::field("theta1", &LinearRegression::theta1)};
-  }
 
   double theta0 = 0.0;  // intercept
   double theta1 = 0.0;  // slope
@@ -30,6 +24,13 @@ class LinearRegression : public PersistedModel<LinearRegression> {
   DoubleVector predict(const DoubleVector& x) const;
   // Squared errors summed over x, divided by the number of entries of y.
   double mse(const DoubleVector& x, const DoubleVector& y) const;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "LinearRegression"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("theta0", &LinearRegression::theta0),
+                      modelfile::field("theta1", &LinearRegression::theta1)};
+  }
 };
 
 }  // namespace tarnwick

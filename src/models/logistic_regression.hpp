@@ -16,13 +16,7 @@ namespace tarnwick {
 // File: {"positive_class":"...","thetas":[...]}; a load replaces both fields or neither.
 class LogisticRegression : public PersistedModel<LogisticRegression> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "logistic_regression.json";
-  static constexpr const char* model_name() { return "LogisticRegression"; }
-  static constexpr auto fields() {
-    return std::tuple{modelfile::field("positive_class", &LogisticRegression::positive_class),
-                      modelfile::field("thetas", &LogisticRegression::thetas)};
-  }
 
   std::string positive_class;  // "" until given, or chosen by fit as the smallest label
   DoubleVector thetas;         // empty until fitted or loaded
@@ -39,6 +33,13 @@ class LogisticRegression : public PersistedModel<LogisticRegression> {
   // Percentage of rows whose prediction matches the label reduced to positive_class or "";
   // divided by the number of labels given.
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, double threshold) const;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "LogisticRegression"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("positive_class", &LogisticRegression::positive_class),
+                      modelfile::field("thetas", &LogisticRegression::thetas)};
+  }
 };
 
 }  // namespace tarnwick

@@ -53,61 +53,35 @@ inline std::string key_text(std::string_view key, std::string_view opener) {
 template <typename T>
 struct Codec;
 
-template <>
-struct Codec<int> {
-  static void write(Writer& w, int v) { w.integer(v); }
-  static int read(const Reader& r, std::string_view key) {
-    std::size_t p = r.after(key_text(key, ""));
-    return r.integer(p);
+// A value the writer and reader have one call each for; opener is the character that starts it in
+// the text (none for numbers), and a list is read from its opening bracket.
+template <typename T, auto Write, auto Read, char Opener = '\0'>
+struct CallCodec {
+  static void write(Writer& w, const T& value) { (w.*Write)(value); }
+  static T read(const Reader& r, std::string_view key) {
+    static constexpr char opener[2] = {Opener, '\0'};
+    std::size_t p = r.after(key_text(key, opener));
+    if (Opener == '[') --p;
+    return (r.*Read)(p);
   }
 };
 
 template <>
-struct Codec<double> {
-  static void write(Writer& w, double v) { w.number(v); }
-  static double read(const Reader& r, std::string_view key) {
-    std::size_t p = r.after(key_text(key, ""));
-    return r.number(p);
-  }
-};
-
+struct Codec<int> : CallCodec<int, &Writer::integer, &Reader::integer> {};
 template <>
-struct Codec<std::string> {
-  static void write(Writer& w, const std::string& v) { w.quoted(v); }
-  static std::string read(const Reader& r, std::string_view key) {
-    std::size_t p = r.after(key_text(key, "\""));
-    return r.until_quote(p);
-  }
-};
-
-// Lists: the reader starts on the bracket that ends the key.
+struct Codec<double> : CallCodec<double, &Writer::number, &Reader::number> {};
 template <>
-struct Codec<DoubleVector> {
-  static void write(Writer& w, const DoubleVector& v) { w.vec(v); }
-  static DoubleVector read(const Reader& r, std::string_view key) {
-    std::size_t p = r.after(key_text(key, "[")) - 1;
-    return r.vec(p);
-  }
-};
-
+struct Codec<std::string> : CallCodec<std::string, &Writer::quoted, &Reader::until_quote, '"'> {};
 template <>
-struct Codec<DoubleMatrix> {
-  static void write(Writer& w, const DoubleMatrix& m) { w.mat(m); }
-  static DoubleMatrix read(const Reader& r, std::string_view key) {
-    std::size_t p = r.after(key_text(key, "[")) - 1;
-    return r.mat(p);
-  }
+struct Codec<DoubleVector>
+    : CallCodec<DoubleVector, &Writer::vec, static_cast<DoubleVector (Reader::*)(std::size_t&) const>(&Reader::vec), '['> {
 };
-
 template <>
-struct Codec<std::vector<std::string>> {
-  static void write(Writer& w, const std::vector<std::string>& v) { w.strings(v); }
-  static std::vector<std::string> read(const Reader& r, std::string_view key) {
-    std::size_t p = r.after(key_text(key, "[")) - 1;
-    return r.strings(p);
-  }
-};
+struct Codec<DoubleMatrix> : CallCodec<DoubleMatrix, &Writer::mat, &Reader::mat, '['> {};
+template <>
+struct Codec<std::vector<std::string>> : CallCodec<std::vector<std::string>, &Writer::strings, &Reader::strings, '['> {};
 
+// Objects: the reader takes the contents between the braces that follow the key.
 template <>
 struct Codec<std::map<std::string, int>> {
   static void write(Writer& w, const std::map<std::string, int>& m) { w.object(m); }

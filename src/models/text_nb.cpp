@@ -79,8 +79,7 @@ void TextNaiveBayes::fit(const std::vector<std::string>& texts, const std::vecto
     phi_.merge(added);
   }
   for (std::size_t i = 0; i < p.size(); ++i) *slot[i] = p[i];
-  scoring_.replace(std::move(scoring));
-  ++revision_;
+  scoring_.renew(std::move(scoring));
 }
 
 TextNaiveBayes::ColumnTotals TextNaiveBayes::column_totals(const std::vector<Tokens>& documents,
@@ -185,7 +184,7 @@ std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text) 
 }
 
 std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missing) const {
-  missing = Missing{revision_, {}};
+  missing = Missing{scoring_.revision(), {}};
   check_vocab_size("predict_one");
   if (class_ratio_.empty()) return std::string();
   const std::shared_ptr<const Scoring> s = scoring();
@@ -195,7 +194,7 @@ std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missin
 }
 
 std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>& texts, Missing& missing) const {
-  missing = Missing{revision_, {}};
+  missing = Missing{scoring_.revision(), {}};
   std::vector<std::string> labels;
   if (texts.empty()) return labels;
   check_vocab_size("predict_one");
@@ -222,7 +221,7 @@ double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std
 
 bool TextNaiveBayes::add_missing(Missing& missing) noexcept {
   if (missing.empty()) return true;
-  if (missing.revision != revision_) return false;
+  if (missing.revision != scoring_.revision()) return false;
   // Entries another prediction added meanwhile stay as they are (and their nodes in missing).
   phi_.merge(missing.phi);
   // The kept scoring still lists these entries as lacking; the next prediction builds it anew.
@@ -255,8 +254,7 @@ void TextNaiveBayes::on_load(const LoadSite& site) {
                                  std::to_string(bad->second) + ", outside the " + std::to_string(vocab_size_) +
                                  " columns of vocab_size");
   }
-  scoring_.clear();
-  ++revision_;
+  scoring_.renew();
 }
 
 namespace modelfile {

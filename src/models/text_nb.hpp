@@ -36,13 +36,6 @@ struct Codec<Vocabulary> {
 // lie below the file's vocab_size.
 class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
  public:
-  static constexpr auto fields() {
-    using M = TextNaiveBayes;
-    return std::tuple{modelfile::field("vocab_size", &M::vocab_size_), modelfile::field("n", &M::n_),
-                      modelfile::field("vocab", &M::vocab_), modelfile::field("class_ratio", &M::class_ratio_),
-                      modelfile::field("phi", &M::phi_)};
-  }
-  const std::string& model_name() const { return name_; }
 
   using LabelIndex = std::pair<std::string, int>;  // (label, column)
 
@@ -144,9 +137,16 @@ class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
   std::map<LabelIndex, double> phi_;
   const bool counts_;
 
-  // Counts the fits and loads, so that entries gathered before one are never added after it.
-  std::uint64_t revision_ = 0;
   DerivedCache<Scoring> scoring_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  const std::string& model_name() const { return name_; }
+  static constexpr auto fields() {
+    using M = TextNaiveBayes;
+    return std::tuple{modelfile::field("vocab_size", &M::vocab_size_), modelfile::field("n", &M::n_),
+                      modelfile::field("vocab", &M::vocab_), modelfile::field("class_ratio", &M::class_ratio_),
+                      modelfile::field("phi", &M::phi_)};
+  }
 };
 
 }  // namespace tarnwick
