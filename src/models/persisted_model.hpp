@@ -1,9 +1,7 @@
-// The chassis of the classic models: a model lists its persisted fields once, as (key, member)
-// pairs in file order, and PersistedModel<Model> gives it save, load, to_text, load_text and
-// equality over that list through the one model-file reader and writer (core/model_file.hpp); a
-// member's type decides how it is written and read (Codec). Loads are all or nothing: every field
-// is read before the model changes, and the model's own checks and rebuilt state (its on_load)
-// either succeed or leave the model as it was.
+// The chassis of the classic models: a model lists its persisted fields once, (key, member) in file
+// order, and PersistedModel<Model> gives it save, load, to_text, load_text and equality over that
+// list through the one model-file reader and writer; a member's type decides its Codec. Loads are
+// all or nothing: fields are read before the model changes, and a failing on_load puts them back.
 #pragma once
 
 #include <cstddef>
