@@ -1,7 +1,7 @@
 // Shared checks of the fuzz targets: the only exceptions a reader may let out on hostile text are
 // std::invalid_argument and std::out_of_range (ValueError and IndexError in Python); anything else,
 // and any read outside the text (AddressSanitizer's part), stops the run with a report.
-// A model loader's target is one call of check_load (see the end of this header).
+// A model loader's target is one call of check_model_load (see the end of this header).
 #pragma once
 
 #include <unistd.h>
@@ -115,16 +115,6 @@ std::string saved_text(const Model& model, Save& save, const char* what) {
 // With TARNWICK_FUZZ_WRITE_SEED=DIR in the environment the target instead writes make()'s file to
 // DIR/made.json (a seed for the corpus) and exits.
 //
-// A loader's target is a file fuzz/fuzz_<name>.cpp (built by the glob in fuzz/CMakeLists.txt, run
-// by fuzz/run.sh on the seeds in fuzz/corpus/<name>/):
-//   extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-//     return tarnwick::fuzz::check_load(
-//         data, size, [] { KNN m(3, "manhattan"); m.fit({{1, 0.5}, {-2, 0.1}}, {"a", "b"}); return m; },
-//         [](const KNN& m, const std::string& path) { m.save(path); },
-//         [](KNN& m, const std::string& path) { m.load(path); },
-//         [](KNN& m) { each_call("KNN.predict", [&] { m.predict({{0, 1}}); }, [&] { m.predict({{2}}); }); },
-//         "KNN.load");
-//   }
 template <typename Make, typename Save, typename Load, typename Use>
 int check_load(const uint8_t* data, std::size_t size, Make make, Save save, Load load, Use use, const char* what) {
   if (const char* dir = std::getenv("TARNWICK_FUZZ_WRITE_SEED")) {
@@ -149,6 +139,23 @@ int check_load(const uint8_t* data, std::size_t size, Make make, Save save, Load
   if (saved_text(again, save, what) != loaded) fault(std::string(what) + ": a loaded model's own file loads differently");
   accepted((std::string(what) + ", then predicting").c_str(), [&] { use(model); });
   return 0;
+}
+
+// check_load for a classic model (any class with save(path) and load(path)): name is its class name,
+// make() builds it, use(model) predicts. A model's target is a file fuzz/fuzz_<file>.cpp (built by
+// the glob in fuzz/CMakeLists.txt, run by fuzz/run.sh on the seeds in fuzz/corpus/<file>/):
+//   extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+//     return check_model_load(
+//         data, size, "KNN", [] { KNN m(3, "manhattan"); m.fit({{1, 0.5}, {-2, 0.1}}, {"a", "b"}); return m; },
+//         [](KNN& m) { each_call("KNN.predict", [&] { m.predict({{0, 1}}); }, [&] { m.predict({{2}}); }); });
+//   }
+template <typename Make, typename Use>
+int check_model_load(const uint8_t* data, std::size_t size, const char* name, Make make, Use use) {
+  using Model = decltype(make());
+  const std::string what = std::string(name) + ".load";
+  return check_load(
+      data, size, make, [](const Model& m, const std::string& path) { m.save(path); },
+      [](Model& m, const std::string& path) { m.load(path); }, use, what.c_str());
 }
 
 }  // namespace tarnwick::fuzz

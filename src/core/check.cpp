@@ -66,6 +66,42 @@ void covers(std::string_view fn, const DoubleVector& a, const DoubleVector& b) {
   }
 }
 
+void labels_cover_rows(std::string_view fn, std::size_t rows, std::size_t labels, Wording wording,
+                       std::string_view x, std::string_view y) {
+  if (labels >= rows) return;
+  const std::string n = std::to_string(rows), m = std::to_string(labels);
+  const std::string xs(x), ys(y);
+  switch (wording) {
+    case Wording::rows_first: fail(fn, xs + " has " + n + " rows but " + ys + " has " + m + " labels; every row needs a label");
+    case Wording::labels_first: fail(fn, ys + " has " + m + " labels, " + xs + " has " + n + " rows; every row needs its label");
+    case Wording::texts: fail(fn, n + " texts but " + m + " labels; every text needs a label");
+    case Wording::targets: fail(fn, ys + " has " + m + " entries, " + xs + " has " + n + "; every x needs its y");
+    case Wording::file: fail(fn, xs + " has " + n + " rows but " + ys + " has " + m + " labels");
+  }
+}
+
+void query_covers(std::string_view fn, const DoubleVector& query, std::size_t longest) {
+  if (query.size() < longest) {
+    fail(fn, "the query has " + std::to_string(query.size()) + " components, fewer than the " +
+                 std::to_string(longest) + " of a training point");
+  }
+}
+
+void rows_cover(std::string_view fn, const DoubleMatrix& rows, std::size_t longest, std::string_view of) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].size() < longest) {
+      fail(fn, "row " + std::to_string(i) + " has " + std::to_string(rows[i].size()) + " components, fewer than the " +
+                   std::to_string(longest) + " of " + std::string(of));
+    }
+  }
+}
+
+void at_least(std::string_view fn, std::string_view name, long long value, long long bound) {
+  if (value < bound) {
+    fail(fn, std::string(name) + " must be at least " + std::to_string(bound) + ", got " + std::to_string(value));
+  }
+}
+
 void size_argument(int n) {
   // The message is the one a standard container gives for an impossible size.
   if (n < 0) throw std::length_error("vector");

@@ -117,23 +117,11 @@ Writer& Writer::mat(const DoubleMatrix& m) {
   std::size_t numbers = 0;
   for (const DoubleVector& row : m) numbers += row.size();
   out_.reserve(out_.size() + numbers * 25 + m.size() * 3 + 2);
-  out_.push_back('[');
-  for (std::size_t i = 0; i < m.size(); ++i) {
-    if (i) out_.push_back(',');
-    vec(m[i]);
-  }
-  out_.push_back(']');
-  return *this;
+  return list('[', m, [this](const DoubleVector& row) { vec(row); }, ']');
 }
 
 Writer& Writer::strings(const std::vector<std::string>& items) {
-  out_.push_back('[');
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i) out_.push_back(',');
-    quoted(items[i]);
-  }
-  out_.push_back(']');
-  return *this;
+  return list('[', items, [this](const std::string& item) { quoted(item); }, ']');
 }
 
 void Writer::save(const std::filesystem::path& path) const { write_file_atomically(path, out_); }

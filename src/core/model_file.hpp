@@ -51,6 +51,10 @@ class Writer {
   void save(const std::filesystem::path& path) const;
 
  private:
+  // open, then item(entry) for each entry separated by commas, then close.
+  template <typename Items, typename Item>
+  Writer& list(char open, const Items& items, Item item, char close);
+
   std::string context_;
   std::string out_;
 };
@@ -111,35 +115,36 @@ class Reader {
   std::string text_;
 };
 
-template <typename Map>
-Writer& Writer::object(const Map& map) {
-  out_.push_back('{');
+template <typename Items, typename Item>
+Writer& Writer::list(char open, const Items& items, Item item, char close) {
+  out_.push_back(open);
   bool first = true;
-  for (const auto& [key, value] : map) {
+  for (const auto& entry : items) {
     if (!first) out_.push_back(',');
     first = false;
-    quoted(key).raw(":");
-    if constexpr (std::is_floating_point_v<std::decay_t<decltype(value)>>) {
-      number(value);
-    } else {
-      integer(value);
-    }
+    item(entry);
   }
-  out_.push_back('}');
+  out_.push_back(close);
   return *this;
 }
 
 template <typename Map>
+Writer& Writer::object(const Map& map) {
+  return list('{', map, [this](const auto& entry) {
+    quoted(entry.first).raw(":");
+    if constexpr (std::is_floating_point_v<std::decay_t<decltype(entry.second)>>) {
+      number(entry.second);
+    } else {
+      integer(entry.second);
+    }
+  }, '}');
+}
+
+template <typename Map>
 Writer& Writer::indexed_object(const Map& map) {
-  out_.push_back('{');
-  bool first = true;
-  for (const auto& [key, value] : map) {
-    if (!first) out_.push_back(',');
-    first = false;
-    quoted(key.first + "|" + std::to_string(key.second)).raw(":").number(value);
-  }
-  out_.push_back('}');
-  return *this;
+  return list('{', map, [this](const auto& entry) {
+    quoted(entry.first.first + "|" + std::to_string(entry.first.second)).raw(":").number(entry.second);
+  }, '}');
 }
 
 }  // namespace tarnwick::modelfile

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "core/check.hpp"
-#include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
+#include "models/classifier.hpp"
 
 namespace tarnwick {
 
@@ -25,18 +25,10 @@ constexpr double kTwoPi = 6.283185307179586;
 void GaussianNaiveBayes::fit(const DoubleMatrix& x, const std::vector<std::string>& y) {
   const char* fn = "GaussianNaiveBayes.fit";
   if (x.empty()) check::fail(fn, "x is empty, at least one row is required");
-  if (y.size() < x.size()) {
-    check::fail(fn, "x has " + std::to_string(x.size()) + " rows but y has " + std::to_string(y.size()) +
-                        " labels; every row needs a label");
-  }
+  check::labels_cover_rows(fn, x.size(), y.size(), check::Wording::rows_first);
   const std::size_t features = x[0].size();
   check::count32(fn, features, "the first row");
-  for (std::size_t i = 1; i < x.size(); ++i) {
-    if (x[i].size() < features) {
-      check::fail(fn, "row " + std::to_string(i) + " has " + std::to_string(x[i].size()) +
-                          " components, fewer than the " + std::to_string(features) + " of the first row");
-    }
-  }
+  check::rows_cover(fn, x, features, "the first row");
   const int n = check::count32(fn, y.size(), "y");
   PollBudget budget;
 
@@ -122,8 +114,7 @@ void GaussianNaiveBayes::fit(const DoubleMatrix& x, const std::vector<std::strin
     *mean_at[i] = mean_value[i];
     *variance_at[i] = variance_value[i];
   }
-  tables_.clear();
-  ++revision_;
+  tables_.renew();
 }
 
 GaussianNaiveBayes::Tables GaussianNaiveBayes::build_tables(std::size_t width) const {
@@ -216,7 +207,7 @@ void GaussianNaiveBayes::gather(const Tables& t, std::size_t width, Missing& mis
 }
 
 std::string GaussianNaiveBayes::predict_one(const DoubleVector& x, Missing& missing) const {
-  missing = Missing{revision_, {}, {}, {}};
+  missing = Missing{tables_.revision(), {}, {}, {}};
   if (class_numbering_.empty()) return std::string();
   const std::shared_ptr<const Tables> t = tables(x.size());
   std::vector<double> scratch;
@@ -226,7 +217,7 @@ std::string GaussianNaiveBayes::predict_one(const DoubleVector& x, Missing& miss
 }
 
 std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test, Missing& missing) const {
-  missing = Missing{revision_, {}, {}, {}};
+  missing = Missing{tables_.revision(), {}, {}, {}};
   std::vector<std::string> labels;
   if (class_numbering_.empty()) {
     labels.resize(x_test.size());
@@ -249,20 +240,14 @@ std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test,
 
 double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test,
                                     Missing& missing) const {
-  if (y_test.size() < x_test.size()) {
-    check::fail("GaussianNaiveBayes.accuracy", "x_test has " + std::to_string(x_test.size()) +
-                                                   " rows but y_test has " + std::to_string(y_test.size()) +
-                                                   " labels; every row needs a label");
-  }
-  const std::vector<std::string> p = predict(x_test, missing);
-  std::size_t correct = 0;
-  for (std::size_t i = 0; i < p.size(); ++i) correct += p[i] == y_test[i];
-  return double(correct) / double(y_test.size()) * 100;
+  check::labels_cover_rows("GaussianNaiveBayes.accuracy", x_test.size(), y_test.size(), check::Wording::rows_first,
+                           "x_test", "y_test");
+  return percent_correct(predict(x_test, missing), y_test);
 }
 
 bool GaussianNaiveBayes::add_missing(Missing& missing) noexcept {
   if (missing.empty()) return true;
-  if (missing.revision != revision_) return false;
+  if (missing.revision != tables_.revision()) return false;
   // Entries another prediction added meanwhile stay as they are (and their nodes in missing).
   class_ratio_.merge(missing.class_ratio);
   mean_.merge(missing.mean);
@@ -273,60 +258,21 @@ bool GaussianNaiveBayes::add_missing(Missing& missing) noexcept {
 }
 
 std::string GaussianNaiveBayes::predict_one(const DoubleVector& x) {
-  Missing missing;
-  std::string label = std::as_const(*this).predict_one(x, missing);
-  add_missing(missing);
-  return label;
+  return predict_and_add(*this, [&](const GaussianNaiveBayes& m, Missing& missing) { return m.predict_one(x, missing); });
 }
 
 std::vector<std::string> GaussianNaiveBayes::predict(const DoubleMatrix& x_test) {
-  Missing missing;
-  std::vector<std::string> labels = std::as_const(*this).predict(x_test, missing);
-  add_missing(missing);
-  return labels;
+  return predict_and_add(*this, [&](const GaussianNaiveBayes& m, Missing& missing) { return m.predict(x_test, missing); });
 }
 
 double GaussianNaiveBayes::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) {
-  Missing missing;
-  const double a = std::as_const(*this).accuracy(x_test, y_test, missing);
-  add_missing(missing);
-  return a;
+  return predict_and_add(*this, [&](const GaussianNaiveBayes& m, Missing& missing) {
+    return m.accuracy(x_test, y_test, missing);
+  });
 }
 
-std::string GaussianNaiveBayes::to_text() const {
-  modelfile::Writer w("GaussianNaiveBayes.save");
-  w.raw("{\"n\":").integer(n_);
-  w.raw(",\"class_ratio\":").object(class_ratio_).raw(",\"class_numbering\":").object(class_numbering_);
-  w.raw(",\"mean\":").indexed_object(mean_).raw(",\"variance\":").indexed_object(variance_).raw("}");
-  return std::move(w).text();
-}
-
-void GaussianNaiveBayes::save(const std::filesystem::path& path) const {
-  modelfile::Writer("GaussianNaiveBayes.save", to_text()).save(path);
-}
-
-void GaussianNaiveBayes::load(const std::filesystem::path& path) {
-  read(modelfile::Reader::from_file("GaussianNaiveBayes.load", path));
-}
-
-void GaussianNaiveBayes::load_text(const std::string& text) {
-  read(modelfile::Reader("GaussianNaiveBayes.load_text", text));
-}
-
-void GaussianNaiveBayes::read(const modelfile::Reader& r) {
-  std::size_t p = r.after("\"n\":");
-  const int n = r.integer(p);
-  auto ratio = r.int_map(r.object("class_ratio"));
-  auto numbering = r.int_map(r.object("class_numbering"));
-  auto mean = r.indexed_dbl_map(r.object("mean"));
-  auto variance = r.indexed_dbl_map(r.object("variance"));
-  n_ = n;
-  class_ratio_ = std::move(ratio);
-  class_numbering_ = std::move(numbering);
-  mean_ = std::move(mean);
-  variance_ = std::move(variance);
-  tables_.clear();
-  ++revision_;
+void GaussianNaiveBayes::on_load(const LoadSite&) noexcept {
+  tables_.renew();
 }
 
 }  // namespace tarnwick

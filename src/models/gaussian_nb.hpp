@@ -12,20 +12,17 @@
 #include <utility>
 #include <vector>
 
-#include "core/object_lock.hpp"
-#include "core/model_file.hpp"
 #include "core/types.hpp"
 #include "models/derived_cache.hpp"
+#include "models/persisted_model.hpp"
 
 namespace tarnwick {
 
-class GaussianNaiveBayes {
+// File: {"n":N,"class_ratio":{...},"class_numbering":{...},"mean":{"label|j":m,...},"variance":{...}};
+// a load replaces every table or none.
+class GaussianNaiveBayes : public PersistedModel<GaussianNaiveBayes> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "gaussian_nb.json";
-
-  // Held by the Python bindings around every call (see bindings/guard.hpp).
-  mutable ObjectLock object_lock;
 
   using LabelIndex = std::pair<std::string, int>;  // (label, feature index)
 
@@ -59,13 +56,6 @@ class GaussianNaiveBayes {
   std::vector<std::string> predict(const DoubleMatrix& x_test);
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test);
 
-  void save(const std::filesystem::path& path = default_file) const;
-  // All or nothing: on any error the model is left as it was.
-  void load(const std::filesystem::path& path = default_file);
-  // The text save writes and load reads, without a file (what pickling carries).
-  std::string to_text() const;
-  void load_text(const std::string& text);
-
   int n() const { return n_; }
   const std::map<std::string, int>& class_ratio() const { return class_ratio_; }
   const std::map<std::string, int>& class_numbering() const { return class_numbering_; }
@@ -84,7 +74,9 @@ class GaussianNaiveBayes {
     std::vector<LabelIndex> mean_missing, variance_missing;
   };
 
-  void read(const modelfile::Reader& r);
+  friend class PersistedModel<GaussianNaiveBayes>;
+  // Drops the kept tables and counts the load as a new revision of the fields.
+  void on_load(const LoadSite&) noexcept;
   // Tables covering queries of `width` components: the kept ones when wide enough, else new ones
   // (at least as wide as the kept ones, so that they only ever grow).
   std::shared_ptr<const Tables> tables(std::size_t width) const;
@@ -98,9 +90,16 @@ class GaussianNaiveBayes {
   std::map<LabelIndex, double> mean_;
   std::map<LabelIndex, double> variance_;
 
-  // Counts the fits and loads, so that entries gathered before one are never added after it.
-  std::uint64_t revision_ = 0;
   DerivedCache<Tables> tables_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "GaussianNaiveBayes"; }
+  static constexpr auto fields() {
+    using M = GaussianNaiveBayes;
+    return std::tuple{modelfile::field("n", &M::n_), modelfile::field("class_ratio", &M::class_ratio_),
+                      modelfile::field("class_numbering", &M::class_numbering_), modelfile::field("mean", &M::mean_),
+                      modelfile::field("variance", &M::variance_)};
+  }
 };
 
 }  // namespace tarnwick

@@ -9,19 +9,13 @@
 #include "core/lu.hpp"
 #include "core/matrix.hpp"
 #include "core/poll_budget.hpp"
+#include "models/classifier.hpp"
 
 namespace tarnwick {
 
 namespace {
 
 constexpr double two_pi = 6.283185307179586;
-
-void check_labels(const char* fn, const DoubleMatrix& X, const std::vector<std::string>& y) {
-  if (y.size() < X.size()) {
-    check::fail(fn, "y has " + std::to_string(y.size()) + " labels, X has " + std::to_string(X.size()) +
-                        " rows; every row needs its label");
-  }
-}
 
 }  // namespace
 
@@ -30,7 +24,7 @@ GDA::GDA(std::string positive) : positive_class(std::move(positive)) {}
 void GDA::fit(const DoubleMatrix& X, const std::vector<std::string>& y) {
   constexpr const char* fn = "GDA.fit";
   const std::size_t cols = check::nonempty_rectangular(fn, "X", X);
-  check_labels(fn, X, y);
+  check::labels_cover_rows(fn, X.size(), y.size(), check::Wording::labels_first, "X");
   const int m = check::count32(fn, X.size(), "X");
   const int d = check::count32(fn, cols, "a row of X");
 
@@ -127,10 +121,6 @@ double GDA::evaluate(const Density& g, const DoubleVector& mu, const DoubleVecto
   return std::exp(q * (-0.5)) * g.factor;
 }
 
-double GDA::multivariate_gaussian(const DoubleVector& mu, const DoubleMatrix& sigma, const DoubleVector& x) const {
-  return evaluate(density_of(sigma), mu, x);
-}
-
 std::string GDA::decide(const Density& g, const DoubleVector& x) const {
   // Densities are floored at 1e-300 against log(0); std::max passes a nan density through, and a
   // nan score loses every comparison, so it selects the negative class. Ties go to the positive.
@@ -190,61 +180,8 @@ std::vector<std::string> GDA::predict(const DoubleMatrix& X) const {
 }
 
 double GDA::accuracy(const DoubleMatrix& X, const std::vector<std::string>& y) const {
-  check_labels("GDA.accuracy", X, y);
-  const std::vector<std::string> p = predict(X);
-  std::size_t c = 0;
-  for (std::size_t i = 0; i < p.size(); ++i) {
-    if (p[i] == y[i]) ++c;
-  }
-  return (double(c) / double(y.size())) * 100.0;
-}
-
-std::string GDA::to_text() const {
-  modelfile::Writer w("GDA.save");
-  w.raw("{\"positive_class\":").quoted(positive_class);
-  w.raw(",\"negative_class\":").quoted(negative_class);
-  w.raw(",\"dimension\":").integer(dimension);
-  w.raw(",\"phi\":").number(phi);
-  w.raw(",\"mu_zero\":").vec(mu_zero);
-  w.raw(",\"mu_one\":").vec(mu_one);
-  w.raw(",\"covariance\":").mat(covariance).raw("}");
-  return std::move(w).text();
-}
-
-void GDA::save(const std::filesystem::path& path) const { modelfile::Writer("GDA.save", to_text()).save(path); }
-
-DoubleVector GDA::_parse_vec(const modelfile::Reader& text, std::size_t& pos) { return text.vec(pos); }
-
-DoubleMatrix GDA::_parse_mat(const modelfile::Reader& text, std::size_t& pos) { return text.mat(pos); }
-
-void GDA::load(const std::filesystem::path& path) { read(modelfile::Reader::from_file("GDA.load", path)); }
-
-void GDA::load_text(const std::string& text) { read(modelfile::Reader("GDA.load_text", text)); }
-
-void GDA::read(const modelfile::Reader& r) {
-  std::size_t p = r.after("\"positive_class\":\"");
-  std::string positive = r.until_quote(p);
-  p = r.after("\"negative_class\":\"");
-  std::string negative = r.until_quote(p);
-  p = r.after("\"dimension\":");
-  const int d = r.integer(p);
-  p = r.after("\"phi\":");
-  const double prior = r.number(p);
-  // Each list reader starts on the bracket that ends its key.
-  p = r.after("\"mu_zero\":[") - 1;
-  DoubleVector m0 = _parse_vec(r, p);
-  p = r.after("\"mu_one\":[") - 1;
-  DoubleVector m1 = _parse_vec(r, p);
-  p = r.after("\"covariance\":[") - 1;
-  DoubleMatrix cov = _parse_mat(r, p);
-
-  positive_class = std::move(positive);
-  negative_class = std::move(negative);
-  dimension = d;
-  phi = prior;
-  mu_zero = std::move(m0);
-  mu_one = std::move(m1);
-  covariance = std::move(cov);
+  check::labels_cover_rows("GDA.accuracy", X.size(), y.size(), check::Wording::labels_first, "X");
+  return percent_correct(predict(X), y);
 }
 
 }  // namespace tarnwick

@@ -5,12 +5,11 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
-#include <stdexcept>
 #include <type_traits>
 #include <utility>
 
 #include "core/check.hpp"
-#include "core/model_file.hpp"
+#include "models/classifier.hpp"
 
 namespace tarnwick {
 
@@ -25,8 +24,6 @@ long long coordinate_order(double v) {
   return bits < 0 ? bits ^ std::numeric_limits<long long>::max() : bits;
 }
 
-std::string count_text(std::size_t n) { return std::to_string(n); }
-
 constexpr std::size_t kTypicalSearch = 64;      // points measured, for the poll budget
 constexpr std::size_t kLargeSubtree = 1 << 12;  // points below a split worth a poll before crossing
 
@@ -34,10 +31,7 @@ constexpr std::size_t kLargeSubtree = 1 << 12;  // points below a split worth a 
 
 KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std::string> y) {
   const std::size_t n = std::size_t(check::count32(context, x.size(), "x"));
-  if (y.size() < n) {
-    check::fail(context, "x has " + count_text(n) + " rows but y has " + count_text(y.size()) +
-                             " labels; every row needs a label");
-  }
+  check::labels_cover_rows(context, n, y.size(), check::Wording::rows_first);
   KDTree next;
   next.x_train_ = std::move(x);
   next.y_train_ = std::move(y);
@@ -49,14 +43,9 @@ KDTree KDTree::build(const std::string& context, DoubleMatrix x, std::vector<std
     check::fail(context, "the first row has no components; two or more points need one to split on");
   }
   next.dimension_ = check::count32(context, dimension, "the first row");
+  check::rows_cover(context, rows, dimension, "the first row");
   std::size_t longest = dimension;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (rows[i].size() < dimension) {
-      check::fail(context, "row " + count_text(i) + " has " + count_text(rows[i].size()) +
-                               " components, fewer than the " + count_text(dimension) + " of the first row");
-    }
-    longest = std::max(longest, rows[i].size());
-  }
+  for (const DoubleVector& row : rows) longest = std::max(longest, row.size());
   next.stride_ = longest;
 
   // Built in a new model, which the caller puts in this one's place in one step that cannot fail:
@@ -154,11 +143,8 @@ void KDTree::fit(DoubleMatrix x, std::vector<std::string> y) {
 }
 
 std::string KDTree::predict_one(const DoubleVector& query, int k) const {
-  if (k < 1) check::fail("KDTree.predict_one", "k must be at least 1, got " + std::to_string(k));
-  if (query.size() < stride_) {
-    check::fail("KDTree.predict_one", "the query has " + count_text(query.size()) + " components, fewer than the " +
-                                          count_text(stride_) + " of a training point");
-  }
+  check::at_least("KDTree.predict_one", "k", k, 1);
+  check::query_covers("KDTree.predict_one", query, stride_);
   if (index_.empty()) return std::string();
   nearest::BoundedHeap heap(k, index_.size());
   search<true>(0, index_.size(), query.data(), 0, heap);
@@ -167,13 +153,8 @@ std::string KDTree::predict_one(const DoubleVector& query, int k) const {
 }
 
 std::vector<std::string> KDTree::predict(const DoubleMatrix& x_test, int k) const {
-  if (k < 1) check::fail("KDTree.predict", "k must be at least 1, got " + std::to_string(k));
-  for (std::size_t i = 0; i < x_test.size(); ++i) {
-    if (x_test[i].size() < stride_) {
-      check::fail("KDTree.predict", "row " + count_text(i) + " has " + count_text(x_test[i].size()) +
-                                        " components, fewer than the " + count_text(stride_) + " of a training point");
-    }
-  }
+  check::at_least("KDTree.predict", "k", k, 1);
+  check::rows_cover("KDTree.predict", x_test, stride_);
   std::vector<std::string> labels(x_test.size());
   if (index_.empty()) return labels;
   nearest::BoundedHeap heap(k, index_.size());
@@ -190,38 +171,11 @@ std::vector<std::string> KDTree::predict(const DoubleMatrix& x_test, int k) cons
 }
 
 double KDTree::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, int k) const {
-  if (y_test.size() < x_test.size()) {
-    check::fail("KDTree.accuracy", "x_test has " + count_text(x_test.size()) + " rows but y_test has " +
-                                       count_text(y_test.size()) + " labels; every row needs a label");
-  }
-  const std::vector<std::string> p = predict(x_test, k);
-  std::size_t correct = 0;
-  for (std::size_t i = 0; i < p.size(); ++i) correct += p[i] == y_test[i];
-  return double(correct) / double(y_test.size()) * 100;
+  check::labels_cover_rows("KDTree.accuracy", x_test.size(), y_test.size(), check::Wording::rows_first, "x_test",
+                           "y_test");
+  return percent_correct(predict(x_test, k), y_test);
 }
 
-std::string KDTree::to_text() const {
-  modelfile::Writer w("KDTree.save");
-  w.raw("{\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
-  return std::move(w).text();
-}
-
-void KDTree::save(const std::filesystem::path& path) const { modelfile::Writer("KDTree.save", to_text()).save(path); }
-
-void KDTree::load(const std::filesystem::path& path) {
-  *this = read(modelfile::Reader::from_file("KDTree.load", path), "KDTree.load of '" + path.string() + "'");
-}
-
-void KDTree::load_text(const std::string& text) {
-  *this = read(modelfile::Reader("KDTree.load_text", text), "KDTree.load_text");
-}
-
-KDTree KDTree::read(const modelfile::Reader& r, const std::string& where) {
-  std::size_t p = r.after("\"x_train\":[") - 1;
-  DoubleMatrix x = r.mat(p);
-  p = r.after("\"y_train\":[") - 1;
-  std::vector<std::string> y = r.strings(p);
-  return build(where, std::move(x), std::move(y));
-}
+void KDTree::on_load(const LoadSite& site) { *this = build(site.where(), std::move(x_train_), std::move(y_train_)); }
 
 }  // namespace tarnwick

@@ -9,21 +9,18 @@
 #include <utility>
 #include <vector>
 
-#include "core/object_lock.hpp"
-#include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
+#include "models/persisted_model.hpp"
 
 namespace tarnwick {
 
-class KDTree {
+// File: {"x_train":[[...],...],"y_train":["a",...]}; a load rebuilds the tree from the file's points
+// (all or nothing), and a file without points gives an untrained model.
+class KDTree : public PersistedModel<KDTree> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "kdtree.json";
-
-  // Held by the Python bindings around every call (see bindings/guard.hpp).
-  mutable ObjectLock object_lock;
 
   KDTree() = default;
 
@@ -36,21 +33,14 @@ class KDTree {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, int k = 1) const;
 
-  void save(const std::filesystem::path& path = default_file) const;
-  // Rebuilds the tree from the saved points; a file without points gives an untrained model. All
-  // or nothing: on any error the model is left as it was.
-  void load(const std::filesystem::path& path = default_file);
-  // The text save writes and load reads, without a file (what pickling carries).
-  std::string to_text() const;
-  void load_text(const std::string& text);
-
   const DoubleMatrix& x_train() const { return x_train_; }
   const std::vector<std::string>& y_train() const { return y_train_; }
   int dimension() const { return dimension_; }
 
  private:
+  friend class PersistedModel<KDTree>;
   static KDTree build(const std::string& context, DoubleMatrix x, std::vector<std::string> y);
-  static KDTree read(const modelfile::Reader& r, const std::string& where);
+  void on_load(const LoadSite& site);
   // Arranges order[lo, hi) into the subtree over those points.
   void construct(std::vector<int>& order, std::vector<std::pair<long long, int>>& keyed,
                  const std::vector<double>& flat, std::size_t lo, std::size_t hi, int axis, PollBudget& budget) const;
@@ -70,6 +60,12 @@ class KDTree {
   std::vector<int> lengths_;      // node p's number of components, kept only for ragged rows
   std::vector<int> index_;        // node p's row in x_train_ (and label in y_train_)
   nearest::LabelRanks ranks_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "KDTree"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("x_train", &KDTree::x_train_), modelfile::field("y_train", &KDTree::y_train_)};
+  }
 };
 
 }  // namespace tarnwick

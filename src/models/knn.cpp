@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 #include <type_traits>
 #include <utility>
 
@@ -12,9 +11,9 @@
 
 #include "core/check.hpp"
 #include "core/distance.hpp"
-#include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
 #include "core/vector_clones.hpp"
+#include "models/classifier.hpp"
 
 namespace tarnwick {
 
@@ -37,10 +36,6 @@ KNN::Metric metric_kind(const std::string& metric) {
   if (metric == "manhattan") return KNN::Metric::manhattan;
   if (metric == "cosine") return KNN::Metric::cosine;
   return KNN::Metric::euclidean;
-}
-
-void check_k(const std::string& context, int k) {
-  if (k < 1) throw std::invalid_argument(context + ": k must be at least 1, got " + std::to_string(k));
 }
 
 // For QB queries and one group of points, the keys the heaps compare: the Euclidean sums of
@@ -165,15 +160,12 @@ void measure_batch(const std::vector<double>& groups, const std::vector<double>&
 }  // namespace
 
 KNN::KNN(int k, std::string metric) : k_(k), metric_(std::move(metric)), kind_(metric_kind(metric_)) {
-  check_k("KNN", k_);
+  check::at_least("KNN", "k", k_, 1);
 }
 
 void KNN::fit(DoubleMatrix x, std::vector<std::string> y) {
-  const int n = check::count32("KNN.fit", x.size(), "x");
-  if (y.size() < x.size()) {
-    check::fail("KNN.fit", "x has " + std::to_string(n) + " rows but y has " + std::to_string(y.size()) +
-                               " labels; every row needs a label");
-  }
+  check::count32("KNN.fit", x.size(), "x");
+  check::labels_cover_rows("KNN.fit", x.size(), y.size(), check::Wording::rows_first);
   KNN next(k_, metric_);
   next.x_train_ = std::move(x);
   next.y_train_ = std::move(y);
@@ -219,15 +211,6 @@ double KNN::compute_dist(const DoubleVector& a, const DoubleVector& b) const {
   return euclidean(a, b);
 }
 
-void KNN::check_queries(const char* fn, const DoubleMatrix& queries) const {
-  for (std::size_t i = 0; i < queries.size(); ++i) {
-    if (queries[i].size() < longest_) {
-      check::fail(fn, "row " + std::to_string(i) + " has " + std::to_string(queries[i].size()) +
-                          " components, fewer than the " + std::to_string(longest_) + " of a training point");
-    }
-  }
-}
-
 void KNN::predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,
                         std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch,
                         PollBudget& budget) const {
@@ -258,10 +241,7 @@ void KNN::predict_batch(const DoubleVector* const* queries, std::size_t count, s
 }
 
 std::string KNN::predict_one(const DoubleVector& x) const {
-  if (x.size() < longest_) {
-    check::fail("KNN.predict_one", "the query has " + std::to_string(x.size()) + " components, fewer than the " +
-                                       std::to_string(longest_) + " of a training point");
-  }
+  check::query_covers("KNN.predict_one", x, longest_);
   std::vector<nearest::BoundedHeap> heaps(1, nearest::BoundedHeap(k_, x_train_.size()));
   std::vector<int> scratch;
   const DoubleVector* query = &x;
@@ -272,7 +252,7 @@ std::string KNN::predict_one(const DoubleVector& x) const {
 }
 
 std::vector<std::string> KNN::predict(const DoubleMatrix& x_test) const {
-  check_queries("KNN.predict", x_test);
+  check::rows_cover("KNN.predict", x_test, longest_);
   std::vector<std::string> labels(x_test.size());
   const std::size_t batch = std::min(kBatch, x_test.size());
   std::vector<nearest::BoundedHeap> heaps(batch, nearest::BoundedHeap(k_, x_train_.size()));
@@ -288,50 +268,14 @@ std::vector<std::string> KNN::predict(const DoubleMatrix& x_test) const {
 }
 
 double KNN::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) const {
-  if (y_test.size() < x_test.size()) {
-    check::fail("KNN.accuracy", "x_test has " + std::to_string(x_test.size()) + " rows but y_test has " +
-                                    std::to_string(y_test.size()) + " labels; every row needs a label");
-  }
-  const std::vector<std::string> p = predict(x_test);
-  std::size_t correct = 0;
-  for (std::size_t i = 0; i < p.size(); ++i) correct += p[i] == y_test[i];
-  return double(correct) / double(y_test.size()) * 100;
+  check::labels_cover_rows("KNN.accuracy", x_test.size(), y_test.size(), check::Wording::rows_first, "x_test",
+                           "y_test");
+  return percent_correct(predict(x_test), y_test);
 }
 
-std::string KNN::to_text() const {
-  modelfile::Writer w("KNN.save");
-  w.raw("{\"k\":").integer(k_).raw(",\"metric\":").quoted(metric_);
-  w.raw(",\"x_train\":").mat(x_train_).raw(",\"y_train\":").strings(y_train_).raw("}");
-  return std::move(w).text();
-}
-
-void KNN::save(const std::filesystem::path& path) const { modelfile::Writer("KNN.save", to_text()).save(path); }
-
-void KNN::load(const std::filesystem::path& path) {
-  *this = read(modelfile::Reader::from_file("KNN.load", path), "KNN.load of '" + path.string() + "'");
-}
-
-void KNN::load_text(const std::string& text) {
-  *this = read(modelfile::Reader("KNN.load_text", text), "KNN.load_text");
-}
-
-KNN KNN::read(const modelfile::Reader& r, const std::string& where) {
-  std::size_t p = r.after("\"k\":");
-  const int k = r.integer(p);
-  check_k(where, k);
-  p = r.after("\"metric\":\"");
-  std::string metric = r.until_quote(p);
-  p = r.after("\"x_train\":[") - 1;
-  DoubleMatrix x = r.mat(p);
-  p = r.after("\"y_train\":[") - 1;
-  std::vector<std::string> y = r.strings(p);
-  if (y.size() < x.size()) {
-    check::fail(where, "x_train has " + std::to_string(x.size()) + " rows but y_train has " +
-                           std::to_string(y.size()) + " labels");
-  }
-  KNN next(k, std::move(metric));
-  next.fit(std::move(x), std::move(y));
-  return next;
+void KNN::on_load(const LoadSite& site) {
+  check::labels_cover_rows(site.where(), x_train_.size(), y_train_.size(), check::Wording::file, "x_train", "y_train");
+  fit(std::move(x_train_), std::move(y_train_));
 }
 
 }  // namespace tarnwick

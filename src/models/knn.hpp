@@ -8,21 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "core/object_lock.hpp"
-#include "core/model_file.hpp"
+#include "core/check.hpp"
 #include "core/poll_budget.hpp"
 #include "core/types.hpp"
 #include "models/nearest.hpp"
+#include "models/persisted_model.hpp"
 
 namespace tarnwick {
 
-class KNN {
+// File: {"k":5,"metric":"...","x_train":[[...],...],"y_train":["a",...]}; a load fits the model to
+// the file's points (all or nothing).
+class KNN : public PersistedModel<KNN> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "knn.json";
-
-  // Held by the Python bindings around every call (see bindings/guard.hpp).
-  mutable ObjectLock object_lock;
 
   explicit KNN(int k = 5, std::string metric = "euclidean");
 
@@ -37,13 +35,6 @@ class KNN {
   // Percentage of rows predicted right, over the number of labels given (at least one per row).
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test) const;
 
-  void save(const std::filesystem::path& path = default_file) const;
-  // All or nothing: on any error the model is left as it was.
-  void load(const std::filesystem::path& path = default_file);
-  // The text save writes and load reads, without a file (what pickling carries).
-  std::string to_text() const;
-  void load_text(const std::string& text);
-
   int k() const { return k_; }
   const std::string& metric() const { return metric_; }
   const DoubleMatrix& x_train() const { return x_train_; }
@@ -52,9 +43,9 @@ class KNN {
   enum class Metric { euclidean, manhattan, cosine };
 
  private:
-  // The model a file's text describes; where names the load in messages.
-  static KNN read(const modelfile::Reader& r, const std::string& where);
-  void check_queries(const char* fn, const DoubleMatrix& queries) const;
+  friend class PersistedModel<KNN>;
+  // The read points and labels fitted anew.
+  void on_load(const LoadSite& site);
   // Predicts the count queries (at most one batch) into out.
   void predict_batch(const DoubleVector* const* queries, std::size_t count, std::string* out,
                      std::vector<nearest::BoundedHeap>& heaps, std::vector<int>& scratch, PollBudget& budget) const;
@@ -74,6 +65,15 @@ class KNN {
   std::vector<double> groups_;
   std::vector<double> root_norms_;  // cosine: the square root of each point's squared norm
   nearest::LabelRanks ranks_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "KNN"; }
+  static constexpr auto fields() {
+    return std::tuple{
+        modelfile::field("k", &KNN::k_, +[](const LoadSite& s, const int& k) { check::at_least(s.where(), "k", k, 1); }),
+        modelfile::field("metric", &KNN::metric_), modelfile::field("x_train", &KNN::x_train_),
+        modelfile::field("y_train", &KNN::y_train_)};
+  }
 };
 
 }  // namespace tarnwick

@@ -3,26 +3,14 @@
 #include <algorithm>
 
 #include "core/check.hpp"
-#include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
 
 namespace tarnwick {
 
-namespace {
-
-void check_targets(const char* fn, const char* xs, const DoubleVector& x, const char* ys, const DoubleVector& y) {
-  if (y.size() < x.size()) {
-    check::fail(fn, std::string(ys) + " has " + std::to_string(y.size()) + " entries, " + xs + " has " +
-                        std::to_string(x.size()) + "; every x needs its y");
-  }
-}
-
-}  // namespace
-
 void LinearRegression::fit(const DoubleVector& x_train, const DoubleVector& y_train, double learning_rate,
                            int iterations) {
   constexpr const char* fn = "LinearRegression.fit";
-  check_targets(fn, "x_train", x_train, "y_train", y_train);
+  check::labels_cover_rows(fn, x_train.size(), y_train.size(), check::Wording::targets, "x_train", "y_train");
   const int n = check::count32(fn, x_train.size(), "x_train");
   if (iterations < 1) {
     theta0 = theta1 = 0.0;
@@ -62,7 +50,7 @@ DoubleVector LinearRegression::predict(const DoubleVector& x) const {
 }
 
 double LinearRegression::mse(const DoubleVector& x, const DoubleVector& y) const {
-  check_targets("LinearRegression.mse", "x", x, "y", y);
+  check::labels_cover_rows("LinearRegression.mse", x.size(), y.size(), check::Wording::targets);
   const DoubleVector p = predict(x);
   double s = 0.0;
   PollBudget budget;
@@ -73,33 +61,6 @@ double LinearRegression::mse(const DoubleVector& x, const DoubleVector& y) const
   }
   // Divided by the number of targets given, not of predictions; empty input is 0/0.
   return s / double(y.size());
-}
-
-std::string LinearRegression::to_text() const {
-  modelfile::Writer w("LinearRegression.save");
-  w.raw("{\"theta0\":").number(theta0).raw(",\"theta1\":").number(theta1).raw("}");
-  return std::move(w).text();
-}
-
-void LinearRegression::save(const std::filesystem::path& path) const {
-  modelfile::Writer("LinearRegression.save", to_text()).save(path);
-}
-
-void LinearRegression::load(const std::filesystem::path& path) {
-  read(modelfile::Reader::from_file("LinearRegression.load", path));
-}
-
-void LinearRegression::load_text(const std::string& text) {
-  read(modelfile::Reader("LinearRegression.load_text", text));
-}
-
-void LinearRegression::read(const modelfile::Reader& r) {
-  std::size_t p0 = r.after("\"theta0\":");
-  const double t0 = r.number(p0);
-  std::size_t p1 = r.after("\"theta1\":");
-  const double t1 = r.number(p1);
-  theta0 = t0;
-  theta1 = t1;
 }
 
 }  // namespace tarnwick

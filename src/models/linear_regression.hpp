@@ -6,19 +6,15 @@
 
 #include <string>
 
-#include "core/object_lock.hpp"
-#include "core/model_file.hpp"
 #include "core/types.hpp"
+#include "models/persisted_model.hpp"
 
 namespace tarnwick {
 
-class LinearRegression {
+// File: {"theta0":...,"theta1":...}; a load replaces both parameters or neither.
+class LinearRegression : public PersistedModel<LinearRegression> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "linear_regression.json";
-
-  // Held by the Python bindings around every call (see bindings/guard.hpp).
-  mutable ObjectLock object_lock;
 
   double theta0 = 0.0;  // intercept
   double theta1 = 0.0;  // slope
@@ -29,16 +25,12 @@ class LinearRegression {
   // Squared errors summed over x, divided by the number of entries of y.
   double mse(const DoubleVector& x, const DoubleVector& y) const;
 
-  // {"theta0":...,"theta1":...}
-  void save(const std::filesystem::path& path) const;
-  // Either both parameters are replaced or, on any error, neither.
-  void load(const std::filesystem::path& path);
-  // The text save writes and load reads, without a file (what pickling carries).
-  std::string to_text() const;
-  void load_text(const std::string& text);
-
- private:
-  void read(const modelfile::Reader& r);
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "LinearRegression"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("theta0", &LinearRegression::theta0),
+                      modelfile::field("theta1", &LinearRegression::theta1)};
+  }
 };
 
 }  // namespace tarnwick

@@ -5,8 +5,8 @@
 
 #include "core/activation_math.hpp"
 #include "core/check.hpp"
-#include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
+#include "models/classifier.hpp"
 
 namespace tarnwick {
 
@@ -21,14 +21,6 @@ double score(const double* w, const DoubleVector& row) {
 
 using activation_math::sigmoid;
 
-void check_labels(const char* fn, const char* xs, const DoubleMatrix& x, const char* ys,
-                  const std::vector<std::string>& y) {
-  if (y.size() < x.size()) {
-    check::fail(fn, std::string(ys) + " has " + std::to_string(y.size()) + " labels, " + xs + " has " +
-                        std::to_string(x.size()) + " rows; every row needs its label");
-  }
-}
-
 }  // namespace
 
 LogisticRegression::LogisticRegression(std::string positive) : positive_class(std::move(positive)) {}
@@ -37,7 +29,7 @@ void LogisticRegression::fit(const DoubleMatrix& x_train, const std::vector<std:
                              double learning_rate, int iterations) {
   constexpr const char* fn = "LogisticRegression.fit";
   const std::size_t d = check::nonempty_rectangular(fn, "x_train", x_train);
-  check_labels(fn, "x_train", x_train, "y_train", y_train);
+  check::labels_cover_rows(fn, x_train.size(), y_train.size(), check::Wording::labels_first, "x_train", "y_train");
   check::count32(fn, x_train.size(), "x_train");
   // The positive class is decided here but kept only with the weights, once they are all computed.
   std::string positive = positive_class.empty() ? *std::min_element(y_train.begin(), y_train.end()) : positive_class;
@@ -92,43 +84,13 @@ std::vector<std::string> LogisticRegression::predict(const DoubleMatrix& x_test,
 
 double LogisticRegression::accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test,
                                     double threshold) const {
-  check_labels("LogisticRegression.accuracy", "x_test", x_test, "y_test", y_test);
-  const std::vector<std::string> pred = predict(x_test, threshold);
+  check::labels_cover_rows("LogisticRegression.accuracy", x_test.size(), y_test.size(), check::Wording::labels_first,
+                           "x_test", "y_test");
   static const std::string negative;
-  std::size_t correct = 0;
-  for (std::size_t i = 0; i < pred.size(); ++i) {
-    // Every label other than the positive class is the negative class, whatever its text.
-    const std::string& expected = y_test[i] == positive_class ? positive_class : negative;
-    if (pred[i] == expected) ++correct;
-  }
-  return (double(correct) / double(y_test.size())) * 100.0;
-}
-
-std::string LogisticRegression::to_text() const {
-  modelfile::Writer w("LogisticRegression.save");
-  w.raw("{\"positive_class\":").quoted(positive_class).raw(",\"thetas\":").vec(thetas).raw("}");
-  return std::move(w).text();
-}
-
-void LogisticRegression::save(const std::filesystem::path& path) const {
-  modelfile::Writer("LogisticRegression.save", to_text()).save(path);
-}
-
-void LogisticRegression::load(const std::filesystem::path& path) {
-  read(modelfile::Reader::from_file("LogisticRegression.load", path));
-}
-
-void LogisticRegression::load_text(const std::string& text) {
-  read(modelfile::Reader("LogisticRegression.load_text", text));
-}
-
-void LogisticRegression::read(const modelfile::Reader& r) {
-  std::size_t p = r.after("\"positive_class\":\"");
-  std::string label = r.until_quote(p);
-  std::size_t q = r.after("\"thetas\":[") - 1;
-  DoubleVector t = r.vec(q);
-  positive_class = std::move(label);
-  thetas = std::move(t);
+  // Every label other than the positive class is the negative class, whatever its text.
+  return percent_correct(predict(x_test, threshold), y_test, [&](const std::string& label) -> const std::string& {
+    return label == positive_class ? positive_class : negative;
+  });
 }
 
 }  // namespace tarnwick

@@ -8,19 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "core/object_lock.hpp"
-#include "core/model_file.hpp"
 #include "core/types.hpp"
+#include "models/persisted_model.hpp"
 
 namespace tarnwick {
 
-class LogisticRegression {
+// File: {"positive_class":"...","thetas":[...]}; a load replaces both fields or neither.
+class LogisticRegression : public PersistedModel<LogisticRegression> {
  public:
-  // The file save and load use when given no path.
   static constexpr const char* default_file = "logistic_regression.json";
-
-  // Held by the Python bindings around every call (see bindings/guard.hpp).
-  mutable ObjectLock object_lock;
 
   std::string positive_class;  // "" until given, or chosen by fit as the smallest label
   DoubleVector thetas;         // empty until fitted or loaded
@@ -38,16 +34,12 @@ class LogisticRegression {
   // divided by the number of labels given.
   double accuracy(const DoubleMatrix& x_test, const std::vector<std::string>& y_test, double threshold) const;
 
-  // {"positive_class":"...","thetas":[...]}; a label holding '"' raises before the file is touched.
-  void save(const std::filesystem::path& path) const;
-  // Either both fields are replaced or, on any error, neither.
-  void load(const std::filesystem::path& path);
-  // The text save writes and load reads, without a file (what pickling carries).
-  std::string to_text() const;
-  void load_text(const std::string& text);
-
- private:
-  void read(const modelfile::Reader& r);
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  static constexpr const char* model_name() { return "LogisticRegression"; }
+  static constexpr auto fields() {
+    return std::tuple{modelfile::field("positive_class", &LogisticRegression::positive_class),
+                      modelfile::field("thetas", &LogisticRegression::thetas)};
+  }
 };
 
 }  // namespace tarnwick

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "core/check.hpp"
-#include "core/model_file.hpp"
+#include "models/classifier.hpp"
 
 namespace tarnwick {
 
@@ -27,10 +27,7 @@ void TextNaiveBayes::check_vocab_size(const char* method) const {
 void TextNaiveBayes::fit(const std::vector<std::string>& texts, const std::vector<std::string>& labels) {
   const std::string fn = name_ + ".fit";
   check_vocab_size("fit");
-  if (labels.size() < texts.size()) {
-    check::fail(fn, std::to_string(texts.size()) + " texts but " + std::to_string(labels.size()) +
-                        " labels; every text needs a label");
-  }
+  check::labels_cover_rows(fn, texts.size(), labels.size(), check::Wording::texts);
   const int n = check::count32(fn, labels.size(), "labels");
   PollBudget budget;
 
@@ -82,8 +79,7 @@ void TextNaiveBayes::fit(const std::vector<std::string>& texts, const std::vecto
     phi_.merge(added);
   }
   for (std::size_t i = 0; i < p.size(); ++i) *slot[i] = p[i];
-  scoring_.replace(std::move(scoring));
-  ++revision_;
+  scoring_.renew(std::move(scoring));
 }
 
 TextNaiveBayes::ColumnTotals TextNaiveBayes::column_totals(const std::vector<Tokens>& documents,
@@ -188,7 +184,7 @@ std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text) 
 }
 
 std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missing) const {
-  missing = Missing{revision_, {}};
+  missing = Missing{scoring_.revision(), {}};
   check_vocab_size("predict_one");
   if (class_ratio_.empty()) return std::string();
   const std::shared_ptr<const Scoring> s = scoring();
@@ -198,7 +194,7 @@ std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missin
 }
 
 std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>& texts, Missing& missing) const {
-  missing = Missing{revision_, {}};
+  missing = Missing{scoring_.revision(), {}};
   std::vector<std::string> labels;
   if (texts.empty()) return labels;
   check_vocab_size("predict_one");
@@ -219,19 +215,13 @@ std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>&
 
 double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels,
                                 Missing& missing) const {
-  if (labels.size() < texts.size()) {
-    check::fail(name_ + ".accuracy", std::to_string(texts.size()) + " texts but " + std::to_string(labels.size()) +
-                                         " labels; every text needs a label");
-  }
-  const std::vector<std::string> predicted = predict(texts, missing);
-  std::size_t correct = 0;
-  for (std::size_t i = 0; i < predicted.size(); ++i) correct += predicted[i] == labels[i];
-  return double(correct) / double(labels.size()) * 100;
+  check::labels_cover_rows(name_ + ".accuracy", texts.size(), labels.size(), check::Wording::texts);
+  return percent_correct(predict(texts, missing), labels);
 }
 
 bool TextNaiveBayes::add_missing(Missing& missing) noexcept {
   if (missing.empty()) return true;
-  if (missing.revision != revision_) return false;
+  if (missing.revision != scoring_.revision()) return false;
   // Entries another prediction added meanwhile stay as they are (and their nodes in missing).
   phi_.merge(missing.phi);
   // The kept scoring still lists these entries as lacking; the next prediction builds it anew.
@@ -240,74 +230,48 @@ bool TextNaiveBayes::add_missing(Missing& missing) noexcept {
 }
 
 std::string TextNaiveBayes::predict_one(const std::string& text) {
-  Missing missing;
-  std::string label = std::as_const(*this).predict_one(text, missing);
-  add_missing(missing);
-  return label;
+  return predict_and_add(*this, [&](const TextNaiveBayes& m, Missing& missing) { return m.predict_one(text, missing); });
 }
 
 std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>& texts) {
-  Missing missing;
-  std::vector<std::string> labels = std::as_const(*this).predict(texts, missing);
-  add_missing(missing);
-  return labels;
+  return predict_and_add(*this, [&](const TextNaiveBayes& m, Missing& missing) { return m.predict(texts, missing); });
 }
 
 double TextNaiveBayes::accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels) {
-  Missing missing;
-  const double a = std::as_const(*this).accuracy(texts, labels, missing);
-  add_missing(missing);
-  return a;
+  return predict_and_add(*this, [&](const TextNaiveBayes& m, Missing& missing) {
+    return m.accuracy(texts, labels, missing);
+  });
 }
 
-std::string TextNaiveBayes::to_text() const {
-  // Column order rather than the hash table's, so that one model always writes the same file.
-  std::vector<std::pair<std::string_view, int>> words(vocab_.begin(), vocab_.end());
+void TextNaiveBayes::on_load(const LoadSite& site) {
+  // The first offending word in byte-wise order, as a file lists its words.
+  const std::pair<const std::string, int>* bad = nullptr;
+  for (const auto& entry : vocab_) {
+    if ((entry.second < 0 || entry.second >= vocab_size_) && (!bad || entry.first < bad->first)) bad = &entry;
+  }
+  if (bad) {
+    check::fail(site.call(), std::string("in ").append(site.source()) + " the word \"" + bad->first + "\" has column " +
+                                 std::to_string(bad->second) + ", outside the " + std::to_string(vocab_size_) +
+                                 " columns of vocab_size");
+  }
+  scoring_.renew();
+}
+
+namespace modelfile {
+
+void Codec<Vocabulary>::write(Writer& w, const Vocabulary& vocab) {
+  std::vector<std::pair<std::string_view, int>> words(vocab.begin(), vocab.end());
   std::sort(words.begin(), words.end(), [](const auto& a, const auto& b) {
     return a.second != b.second ? a.second < b.second : a.first < b.first;
   });
-  modelfile::Writer w(name_ + ".save");
-  w.raw("{\"vocab_size\":").integer(vocab_size_).raw(",\"n\":").integer(n_);
-  w.raw(",\"vocab\":").object(words).raw(",\"class_ratio\":").object(class_ratio_);
-  w.raw(",\"phi\":").indexed_object(phi_).raw("}");
-  return std::move(w).text();
+  w.object(words);
 }
 
-void TextNaiveBayes::save(const std::filesystem::path& path) const {
-  modelfile::Writer(name_ + ".save", to_text()).save(path);
+Vocabulary Codec<Vocabulary>::read(const Reader& r, std::string_view key) {
+  const auto words = r.int_map(r.object(key));
+  return Vocabulary(words.begin(), words.end());
 }
 
-void TextNaiveBayes::load(const std::filesystem::path& path) {
-  read(modelfile::Reader::from_file(name_ + ".load", path), name_ + ".load", "'" + path.string() + "'");
-}
-
-void TextNaiveBayes::load_text(const std::string& text) {
-  read(modelfile::Reader(name_ + ".load_text", text), name_ + ".load_text", "the text");
-}
-
-void TextNaiveBayes::read(const modelfile::Reader& r, const std::string& fn, const std::string& source) {
-  std::size_t p = r.after("\"vocab_size\":");
-  const int vocab_size = r.integer(p);
-  p = r.after("\"n\":");
-  const int n = r.integer(p);
-  const auto words = r.int_map(r.object("vocab"));
-  auto ratio = r.int_map(r.object("class_ratio"));
-  auto phi = r.indexed_dbl_map(r.object("phi"));
-  // A column outside the rows would be written outside them by every prediction.
-  for (const auto& [word, column] : words) {
-    if (column < 0 || column >= vocab_size) {
-      check::fail(fn, "in " + source + " the word \"" + word + "\" has column " + std::to_string(column) +
-                          ", outside the " + std::to_string(vocab_size) + " columns of vocab_size");
-    }
-  }
-  Vocabulary vocab(words.begin(), words.end());
-  vocab_size_ = vocab_size;
-  n_ = n;
-  vocab_ = std::move(vocab);
-  class_ratio_ = std::move(ratio);
-  phi_ = std::move(phi);
-  scoring_.clear();
-  ++revision_;
-}
+}  // namespace modelfile
 
 }  // namespace tarnwick

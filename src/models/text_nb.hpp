@@ -12,18 +12,30 @@
 #include <utility>
 #include <vector>
 
-#include "core/object_lock.hpp"
-#include "core/model_file.hpp"
 #include "core/poll_budget.hpp"
 #include "core/text.hpp"
 #include "models/derived_cache.hpp"
+#include "models/persisted_model.hpp"
 
 namespace tarnwick {
 
-class TextNaiveBayes {
+namespace modelfile {
+
+// A vocabulary is written as an object in column order rather than the hash table's, so that one
+// model always writes the same file; it is read as an object of word columns.
+template <>
+struct Codec<Vocabulary> {
+  static void write(Writer& w, const Vocabulary& vocab);
+  static Vocabulary read(const Reader& r, std::string_view key);
+};
+
+}  // namespace modelfile
+
+// File: {"vocab_size":V,"n":N,"vocab":{...},"class_ratio":{...},"phi":{"label|j":p,...}}, the
+// vocabulary in column order. A load replaces every field or none, and every vocabulary column must
+// lie below the file's vocab_size.
+class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
  public:
-  // Held by the Python bindings around every call (see bindings/guard.hpp).
-  mutable ObjectLock object_lock;
 
   using LabelIndex = std::pair<std::string, int>;  // (label, column)
 
@@ -59,16 +71,6 @@ class TextNaiveBayes {
   std::string predict_one(const std::string& text);
   std::vector<std::string> predict(const std::vector<std::string>& texts);
   double accuracy(const std::vector<std::string>& texts, const std::vector<std::string>& labels);
-
-  // {"vocab_size":V,"n":N,"vocab":{...},"class_ratio":{...},"phi":{"label|j":p,...}}, the vocabulary
-  // in column order; a label holding '"' raises before the file is touched.
-  void save(const std::filesystem::path& path) const;
-  // All or nothing: on any error the model is left as it was. Every vocabulary column must lie
-  // below the file's vocab_size.
-  void load(const std::filesystem::path& path);
-  // The text save writes and load reads, without a file (what pickling carries).
-  std::string to_text() const;
-  void load_text(const std::string& text);
 
   int vocab_size() const { return vocab_size_; }
   int n() const { return n_; }
@@ -111,8 +113,10 @@ class TextNaiveBayes {
   const std::string name_;
 
  private:
-  // fn and source name the call and the text in messages ("in 'model.json'").
-  void read(const modelfile::Reader& r, const std::string& fn, const std::string& source);
+  friend class PersistedModel<TextNaiveBayes>;
+  // Refuses a vocabulary column outside the rows, which every prediction would write outside them;
+  // drops the kept scoring and counts the load as a new revision.
+  void on_load(const LoadSite& site);
   void check_vocab_size(const char* method) const;
   ColumnTotals column_totals(const std::vector<Tokens>& documents, const std::vector<std::string>& labels,
                              const Vocabulary& vocab, const ClassCounts& ratio, PollBudget& budget) const;
@@ -133,9 +137,16 @@ class TextNaiveBayes {
   std::map<LabelIndex, double> phi_;
   const bool counts_;
 
-  // Counts the fits and loads, so that entries gathered before one are never added after it.
-  std::uint64_t revision_ = 0;
   DerivedCache<Scoring> scoring_;
+
+  // For PersistedModel: the name that prefixes messages, and the persisted fields in file order.
+  const std::string& model_name() const { return name_; }
+  static constexpr auto fields() {
+    using M = TextNaiveBayes;
+    return std::tuple{modelfile::field("vocab_size", &M::vocab_size_), modelfile::field("n", &M::n_),
+                      modelfile::field("vocab", &M::vocab_), modelfile::field("class_ratio", &M::class_ratio_),
+                      modelfile::field("phi", &M::phi_)};
+  }
 };
 
 }  // namespace tarnwick
