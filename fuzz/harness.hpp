@@ -55,6 +55,22 @@ auto attempt(const char* what, F f) -> std::optional<decltype(f())> {
   return out;
 }
 
+// Runs f, which must throw E (a refusal the model documents); returning or throwing anything else
+// is a fault.
+template <typename E, typename F>
+void refused(const char* what, F&& f) {
+  try {
+    f();
+  } catch (const E&) {
+    return;
+  } catch (const std::exception& e) {
+    fault(std::string(what) + " threw " + typeid(e).name() + ": " + e.what());
+  } catch (...) {
+    fault(std::string(what) + " threw something that is not a std::exception");
+  }
+  fault(std::string(what) + " returned where a refusal was due");
+}
+
 // Each call in turn, every one run even when an earlier one threw one of the two exceptions.
 template <typename... F>
 void each_call(const char* what, F&&... f) {
