@@ -48,6 +48,9 @@ def interrupted(call, after: float) -> float | None:
     """Runs call() on the main thread and sends SIGINT to it `after` seconds in: the seconds from
     the signal to the KeyboardInterrupt caught here, or None when the call returned first (the
     signal is then not sent)."""
+    # A process started in the background of a shell inherits SIGINT ignored, and Python then
+    # installs no handler of its own: install it, so that the signal raises KeyboardInterrupt.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     main = threading.main_thread().ident
     sent = []
 
