@@ -61,6 +61,13 @@ def _gaussian_data():
     return x, [f"class{c}" for c in which]
 
 
+def _neighbours_peer(k: int, algorithm: str, data) -> Case:
+    from sklearn.neighbors import KNeighborsClassifier
+
+    x, y, queries = data
+    return halves(KNeighborsClassifier(n_neighbors=k, algorithm=algorithm).fit(x, y).predict, queries)
+
+
 @scenario(SCENARIOS, "KNN predict on two threads / one, 10,000 x 32 points, 2,000 queries", peer="_cpp",
           needs=("KNN",))
 def knn() -> Case:
@@ -73,10 +80,7 @@ def knn() -> Case:
 @scenario(SCENARIOS, "scikit-learn KNeighborsClassifier (brute) predict on two threads / one, same data",
           peer="sklearn")
 def knn_peer() -> Case:
-    from sklearn.neighbors import KNeighborsClassifier
-
-    x, y, queries = _knn_data()
-    return halves(KNeighborsClassifier(n_neighbors=5, algorithm="brute").fit(x, y).predict, queries)
+    return _neighbours_peer(5, "brute", _knn_data())
 
 
 @scenario(SCENARIOS, "KDTree predict on two threads / one, 100,000 x 3 points, 20,000 queries", peer="_cpp",
@@ -91,10 +95,7 @@ def kdtree() -> Case:
 @scenario(SCENARIOS, "scikit-learn KNeighborsClassifier (kd_tree) predict on two threads / one, same data",
           peer="sklearn")
 def kdtree_peer() -> Case:
-    from sklearn.neighbors import KNeighborsClassifier
-
-    x, y, queries = _kdtree_data()
-    return halves(KNeighborsClassifier(n_neighbors=1, algorithm="kd_tree").fit(x, y).predict, queries)
+    return _neighbours_peer(1, "kd_tree", _kdtree_data())
 
 
 @scenario(SCENARIOS, "GaussianNaiveBayes predict on two threads / one, 100,000 x 20", peer="_cpp",

@@ -61,6 +61,13 @@ def predict_data(estimator: BaseEstimator, X: Any) -> np.ndarray:
     return X
 
 
+def predicted_classes(estimator: Any, X: Any) -> np.ndarray:
+    """The classes the fitted model_ predicts for X, for the classifiers whose model takes X as it is."""
+    X = predict_data(estimator, X)  # first: it raises NotFittedError before model_ is looked up
+    result: np.ndarray = estimator._decode(estimator.model_.predict(X))
+    return result
+
+
 # ---------------------------------------------------------------------------------------------
 # Labels. The models compare labels as bytes and give every tie to the smaller one; class i of
 # classes_ goes in as the decimal i padded to one width, so byte order is the order of classes_.

@@ -11,7 +11,7 @@ from sklearn.utils import check_consistent_length
 from sklearn.utils.validation import check_is_fitted, column_or_1d
 
 import _cpp
-from tarnwick.sklearn._base import Classifier, check_int, fit_data, predict_data, texts
+from tarnwick.sklearn._base import Classifier, check_int, fit_data, predicted_classes, texts
 
 
 class GaussianNB(Classifier):
@@ -31,8 +31,7 @@ class GaussianNB(Classifier):
         return self
 
     def predict(self, X: Any) -> np.ndarray:
-        X = predict_data(self, X)
-        return self._decode(self.model_.predict(X))
+        return predicted_classes(self, X)
 
 
 class _TextNB(Classifier):

@@ -10,7 +10,7 @@ import numpy as np
 from sklearn.base import BaseEstimator, RegressorMixin
 
 import _cpp
-from tarnwick.sklearn._base import Classifier, check_int, check_real, fit_data, predict_data
+from tarnwick.sklearn._base import Classifier, check_int, check_real, fit_data, predict_data, predicted_classes
 
 
 class LinearRegression(RegressorMixin, BaseEstimator):
@@ -122,5 +122,4 @@ class GDAClassifier(Classifier):
         return self
 
     def predict(self, X: Any) -> np.ndarray:
-        X = predict_data(self, X)
-        return self._decode(self.model_.predict(X))
+        return predicted_classes(self, X)

@@ -7,7 +7,7 @@ from typing import Any
 import numpy as np
 
 import _cpp
-from tarnwick.sklearn._base import Classifier, check_choice, check_int, fit_data, predict_data
+from tarnwick.sklearn._base import Classifier, check_choice, check_int, fit_data, predict_data, predicted_classes
 
 METRICS = ("euclidean", "manhattan", "cosine")
 
@@ -41,8 +41,7 @@ class KNeighborsClassifier(Classifier):
         return self
 
     def predict(self, X: Any) -> np.ndarray:
-        X = predict_data(self, X)
-        return self._decode(self.model_.predict(X))
+        return predicted_classes(self, X)
 
 
 class KDTreeClassifier(Classifier):
