@@ -32,36 +32,44 @@ namespace {
 
 // The scores of classes c0 .. c0+B-1 held in registers across the whole row: each class's terms
 // are added in column order, and the B sums do not wait on one another.
-template <std::size_t B>
-void add_block(const double* terms, const std::vector<int>& x, std::size_t classes, std::size_t c0, double* s) {
+template <std::size_t B, typename Used>
+void add_block(const double* terms, std::size_t width, const std::vector<Used>& used,
+               std::size_t classes, std::size_t c0, double* s) {
   double acc[B];
   for (std::size_t b = 0; b < B; ++b) acc[b] = s[c0 + b];
-  for (std::size_t j = 0; j < x.size(); ++j) {
-    const double* t = terms + (2 * j + std::size_t(x[j] != 0)) * classes + c0;
+  const auto add = [&](std::size_t j, bool present) {
+    const double* t = terms + (2 * j + std::size_t(present)) * classes + c0;
     for (std::size_t b = 0; b < B; ++b) acc[b] += t[b];
+  };
+  // The absent columns between two present ones go by without a test.
+  std::size_t j = 0;
+  for (const Used& u : used) {
+    for (; j < u.column; ++j) add(j, false);
+    add(j++, true);
   }
+  for (; j < width; ++j) add(j, false);
   for (std::size_t b = 0; b < B; ++b) s[c0 + b] = acc[b];
 }
 
 }  // namespace
 
-void BernoulliNaiveBayes::add_terms(const Scoring& scoring, const std::vector<int>& x,
+void BernoulliNaiveBayes::add_terms(const Scoring& scoring, const std::vector<Used>& used,
                                     std::vector<double>& scores) const {
-  const std::vector<double>& terms = scoring.terms;
+  const double* terms = scoring.terms.data();
   // Every column adds a term, present or not.
-  const std::size_t classes = scores.size();
+  const std::size_t classes = scores.size(), width = std::size_t(vocab_size());
   double* s = scores.data();
   std::size_t c = 0;
-  for (; classes - c >= 8; c += 8) add_block<8>(terms.data(), x, classes, c, s);
+  for (; classes - c >= 8; c += 8) add_block<8>(terms, width, used, classes, c, s);
   if (classes - c >= 4) {
-    add_block<4>(terms.data(), x, classes, c, s);
+    add_block<4>(terms, width, used, classes, c, s);
     c += 4;
   }
   if (classes - c >= 2) {
-    add_block<2>(terms.data(), x, classes, c, s);
+    add_block<2>(terms, width, used, classes, c, s);
     c += 2;
   }
-  if (classes - c == 1) add_block<1>(terms.data(), x, classes, c, s);
+  if (classes - c == 1) add_block<1>(terms, width, used, classes, c, s);
 }
 
 }  // namespace tarnwick

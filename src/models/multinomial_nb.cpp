@@ -38,7 +38,7 @@ void MultinomialNaiveBayes::build_terms(const std::vector<double>& p, std::size_
   }
 }
 
-void MultinomialNaiveBayes::add_terms(const Scoring& scoring, const std::vector<int>& x,
+void MultinomialNaiveBayes::add_terms(const Scoring& scoring, const std::vector<Used>& used,
                                       std::vector<double>& scores) const {
   const std::vector<double>& log_phi = scoring.terms;
   const std::vector<std::size_t>& nonfinite = scoring.nonfinite;
@@ -51,10 +51,9 @@ void MultinomialNaiveBayes::add_terms(const Scoring& scoring, const std::vector<
   bool any_nonfinite = false;
   for (std::size_t c = 0; c < classes; ++c) any_nonfinite |= nonfinite[c] != 0;
   std::vector<std::size_t> used_nonfinite(any_nonfinite ? classes : 0, 0);
-  for (std::size_t j = 0; j < x.size(); ++j) {
-    if (x[j] == 0) continue;
-    const double count = double(x[j]);
-    const double* l = log_phi.data() + j * classes;
+  for (const Used& u : used) {
+    const double count = double(u.count);
+    const double* l = log_phi.data() + u.column * classes;
     for (std::size_t c = 0; c < classes; ++c) s[c] += count * l[c];
     if (any_nonfinite) {
       for (std::size_t c = 0; c < classes; ++c) used_nonfinite[c] += !std::isfinite(l[c]);

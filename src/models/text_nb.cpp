@@ -165,13 +165,33 @@ std::shared_ptr<const TextNaiveBayes::Scoring> TextNaiveBayes::scoring() const {
   return s;
 }
 
-std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text) const {
-  // One text, so one row; vectorize takes its rows' words from the documents.
-  std::vector<Tokens> documents;
-  documents.push_back(tokenize(text));
-  const FeatureMatrix x = vectorize(std::vector<std::string>(1), vocab_size_, documents, vocab_, counts_);
-  std::vector<double> scores = s.log_prior;
-  add_terms(s, x[0], scores);
+std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, Scratch& scratch) const {
+  // The text's row without its zeros: the columns of its vocabulary words, sorted, then counted.
+  std::vector<std::size_t>& columns = scratch.columns;
+  columns.clear();
+  for (const std::string& token : tokenize(text)) {
+    const auto it = vocab_.find(token);
+    if (it == vocab_.end()) continue;
+    // Loads and fits keep every column inside the rows; a row is never written outside them.
+    if (it->second < 0 || it->second >= vocab_size_) {
+      check::fail(name_ + ".predict", "the word \"" + it->first + "\" has column " + std::to_string(it->second) +
+                                          ", outside the " + std::to_string(vocab_size_) + " columns of vocab_size");
+    }
+    columns.push_back(std::size_t(it->second));
+  }
+  std::sort(columns.begin(), columns.end());
+  std::vector<Used>& used = scratch.used;
+  used.clear();
+  for (const std::size_t j : columns) {
+    if (used.empty() || used.back().column != j) {
+      used.push_back({j, 1});
+    } else if (counts_) {
+      ++used.back().count;
+    }
+  }
+  std::vector<double>& scores = scratch.scores;
+  scores = s.log_prior;
+  add_terms(s, used, scores);
   double best = -std::numeric_limits<double>::infinity();
   const std::string* answer = nullptr;
   for (std::size_t c = 0; c < scores.size(); ++c) {
@@ -188,7 +208,8 @@ std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missin
   check_vocab_size("predict_one");
   if (class_ratio_.empty()) return std::string();
   const std::shared_ptr<const Scoring> s = scoring();
-  std::string label = classify(*s, text);
+  Scratch scratch;
+  std::string label = classify(*s, text, scratch);
   for (const LabelIndex& key : s->missing) missing.phi.emplace_hint(missing.phi.end(), key, 0.0);
   return label;
 }
@@ -204,9 +225,10 @@ std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>&
   }
   const std::shared_ptr<const Scoring> s = scoring();
   labels.reserve(texts.size());
+  Scratch scratch;
   PollBudget budget;
   for (const std::string& text : texts) {
-    labels.push_back(classify(*s, text));
+    labels.push_back(classify(*s, text, scratch));
     budget.spend(text.size() + std::size_t(vocab_size_) * s->labels.size());
   }
   for (const LabelIndex& key : s->missing) missing.phi.emplace_hint(missing.phi.end(), key, 0.0);
