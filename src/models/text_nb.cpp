@@ -172,7 +172,7 @@ std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, 
   for (const std::string& token : tokenize(text)) {
     const auto it = vocab_.find(token);
     if (it == vocab_.end()) continue;
-    // Loads and fits keep every column inside the rows; a row is never written outside them.
+    // Loads and fits keep every column below vocab_size; the tables are never read past it.
     if (it->second < 0 || it->second >= vocab_size_) {
       check::fail(name_ + ".predict", "the word \"" + it->first + "\" has column " + std::to_string(it->second) +
                                           ", outside the " + std::to_string(vocab_size_) + " columns of vocab_size");
