@@ -32,44 +32,42 @@ namespace {
 
 // The scores of classes c0 .. c0+B-1 held in registers across the whole row: each class's terms
 // are added in column order, and the B sums do not wait on one another.
-template <std::size_t B, typename Used>
-void add_block(const double* terms, std::size_t width, const std::vector<Used>& used,
-               std::size_t classes, std::size_t c0, double* s) {
+template <std::size_t B>
+void add_block(const double* terms, const std::vector<int>& present, std::size_t classes, std::size_t c0,
+               double* s) {
   double acc[B];
   for (std::size_t b = 0; b < B; ++b) acc[b] = s[c0 + b];
-  const auto add = [&](std::size_t j, bool present) {
-    const double* t = terms + (2 * j + std::size_t(present)) * classes + c0;
+  for (std::size_t j = 0; j < present.size(); ++j) {
+    const double* t = terms + (2 * j + std::size_t(present[j] != 0)) * classes + c0;
     for (std::size_t b = 0; b < B; ++b) acc[b] += t[b];
-  };
-  // The absent columns between two present ones go by without a test.
-  std::size_t j = 0;
-  for (const Used& u : used) {
-    for (; j < u.column; ++j) add(j, false);
-    add(j++, true);
   }
-  for (; j < width; ++j) add(j, false);
   for (std::size_t b = 0; b < B; ++b) s[c0 + b] = acc[b];
 }
 
 }  // namespace
 
-void BernoulliNaiveBayes::add_terms(const Scoring& scoring, const std::vector<Used>& used,
+void BernoulliNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::size_t>& columns,
                                     std::vector<double>& scores) const {
+  // Every column adds a term, present or not, so the row is walked whole: the text's presence
+  // flags, in a buffer of the thread's that is allocated once and left all zeros after each use.
+  thread_local std::vector<int> present;
+  present.resize(std::size_t(vocab_size()));
+  for (const std::size_t j : columns) present[j] = 1;
   const double* terms = scoring.terms.data();
-  // Every column adds a term, present or not.
-  const std::size_t classes = scores.size(), width = std::size_t(vocab_size());
+  const std::size_t classes = scores.size();
   double* s = scores.data();
   std::size_t c = 0;
-  for (; classes - c >= 8; c += 8) add_block<8>(terms, width, used, classes, c, s);
+  for (; classes - c >= 8; c += 8) add_block<8>(terms, present, classes, c, s);
   if (classes - c >= 4) {
-    add_block<4>(terms, width, used, classes, c, s);
+    add_block<4>(terms, present, classes, c, s);
     c += 4;
   }
   if (classes - c >= 2) {
-    add_block<2>(terms, width, used, classes, c, s);
+    add_block<2>(terms, present, classes, c, s);
     c += 2;
   }
-  if (classes - c == 1) add_block<1>(terms, width, used, classes, c, s);
+  if (classes - c == 1) add_block<1>(terms, present, classes, c, s);
+  for (const std::size_t j : columns) present[j] = 0;
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #include "models/multinomial_nb.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -38,7 +39,7 @@ void MultinomialNaiveBayes::build_terms(const std::vector<double>& p, std::size_
   }
 }
 
-void MultinomialNaiveBayes::add_terms(const Scoring& scoring, const std::vector<Used>& used,
+void MultinomialNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::size_t>& columns,
                                       std::vector<double>& scores) const {
   const std::vector<double>& log_phi = scoring.terms;
   const std::vector<std::size_t>& nonfinite = scoring.nonfinite;
@@ -51,9 +52,13 @@ void MultinomialNaiveBayes::add_terms(const Scoring& scoring, const std::vector<
   bool any_nonfinite = false;
   for (std::size_t c = 0; c < classes; ++c) any_nonfinite |= nonfinite[c] != 0;
   std::vector<std::size_t> used_nonfinite(any_nonfinite ? classes : 0, 0);
-  for (const Used& u : used) {
-    const double count = double(u.count);
-    const double* l = log_phi.data() + u.column * classes;
+  // Sorted, a column's repeats stand together: their number is the column's count.
+  std::sort(columns.begin(), columns.end());
+  for (auto run = columns.begin(); run != columns.end();) {
+    const auto end = std::find_if(run, columns.end(), [&](std::size_t j) { return j != *run; });
+    const double count = double(end - run);
+    const double* l = log_phi.data() + *run * classes;
+    run = end;
     for (std::size_t c = 0; c < classes; ++c) s[c] += count * l[c];
     if (any_nonfinite) {
       for (std::size_t c = 0; c < classes; ++c) used_nonfinite[c] += !std::isfinite(l[c]);

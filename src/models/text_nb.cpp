@@ -166,7 +166,7 @@ std::shared_ptr<const TextNaiveBayes::Scoring> TextNaiveBayes::scoring() const {
 }
 
 std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, Scratch& scratch) const {
-  // The text's row without its zeros: the columns of its vocabulary words, sorted, then counted.
+  // The text's row without its zeros: the column of each of its vocabulary words.
   std::vector<std::size_t>& columns = scratch.columns;
   columns.clear();
   for (const std::string& token : tokenize(text)) {
@@ -179,19 +179,9 @@ std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, 
     }
     columns.push_back(std::size_t(it->second));
   }
-  std::sort(columns.begin(), columns.end());
-  std::vector<Used>& used = scratch.used;
-  used.clear();
-  for (const std::size_t j : columns) {
-    if (used.empty() || used.back().column != j) {
-      used.push_back({j, 1});
-    } else if (counts_) {
-      ++used.back().count;
-    }
-  }
   std::vector<double>& scores = scratch.scores;
   scores = s.log_prior;
-  add_terms(s, used, scores);
+  add_terms(s, columns, scores);
   double best = -std::numeric_limits<double>::infinity();
   const std::string* answer = nullptr;
   for (std::size_t c = 0; c < scores.size(); ++c) {

@@ -103,19 +103,13 @@ class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
   // Per class, in the order of ratio, the denominator of its phi values.
   virtual std::vector<std::int64_t> phi_denominators(const ColumnTotals& totals, const ClassCounts& ratio) const = 0;
 
-  // A column a text uses and the times its word occurs there (1 for presence rows): a text's row
-  // of vocab_size entries without its zeros, the columns ascending.
-  struct Used {
-    std::size_t column;
-    int count;
-  };
-
   // Fills s.terms (and s.nonfinite) from p, the phi value of every column and class ([column *
   // classes + class], 0 where the model lacks the entry).
   virtual void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const = 0;
-  // Adds, in column order, the term of every column of the row `used` stands for to each class's
-  // score; scores come in holding the log priors.
-  virtual void add_terms(const Scoring& s, const std::vector<Used>& used, std::vector<double>& scores) const = 0;
+  // Adds, in column order, the term of every column of a text's row to each class's score; scores
+  // come in holding the log priors. The row is given as `columns`, the column of each of the text's
+  // vocabulary words in text order, repeats kept, which the model may reorder.
+  virtual void add_terms(const Scoring& s, std::vector<std::size_t>& columns, std::vector<double>& scores) const = 0;
 
   const std::string name_;
 
@@ -138,7 +132,6 @@ class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
   // Reuses the buffers of scratch from one text to the next.
   struct Scratch {
     std::vector<std::size_t> columns;
-    std::vector<Used> used;
     std::vector<double> scores;
   };
   std::string classify(const Scoring& s, const std::string& text, Scratch& scratch) const;
