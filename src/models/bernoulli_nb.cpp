@@ -50,6 +50,8 @@ void BernoulliNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::siz
                                     std::vector<double>& scores) const {
   // Every column adds a term, present or not, so the row is walked whole: the text's presence
   // flags, in a buffer of the thread's that is allocated once and left all zeros after each use.
+  // A row beyond kKeptRow columns is let go after each text rather than held by the thread.
+  constexpr std::size_t kKeptRow = std::size_t(1) << 20;
   thread_local std::vector<int> present;
   present.resize(std::size_t(vocab_size()));
   for (const std::size_t j : columns) present[j] = 1;
@@ -68,6 +70,7 @@ void BernoulliNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::siz
   }
   if (classes - c == 1) add_block<1>(terms, present, classes, c, s);
   for (const std::size_t j : columns) present[j] = 0;
+  if (present.size() > kKeptRow) std::vector<int>().swap(present);
 }
 
 }  // namespace tarnwick
