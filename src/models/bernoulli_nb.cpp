@@ -46,15 +46,13 @@ void add_block(const double* terms, const std::vector<int>& present, std::size_t
 
 }  // namespace
 
-void BernoulliNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::size_t>& columns,
-                                    std::vector<double>& scores) const {
+void BernoulliNaiveBayes::add_terms(const Scoring& scoring, TextRow& text) const {
   // Every column adds a term, present or not, so the row is walked whole: the text's presence
-  // flags, in a buffer of the thread's that is allocated once and left all zeros after each use.
-  // A row beyond kKeptRow columns is let go after each text rather than held by the thread.
-  constexpr std::size_t kKeptRow = std::size_t(1) << 20;
-  thread_local std::vector<int> present;
+  // flags, in a buffer that serves every text of the call and is left all zeros after each.
+  std::vector<int>& present = text.present;
+  std::vector<double>& scores = text.scores;
   present.resize(std::size_t(vocab_size()));
-  for (const std::size_t j : columns) present[j] = 1;
+  for (const std::size_t j : text.columns) present[j] = 1;
   const double* terms = scoring.terms.data();
   const std::size_t classes = scores.size();
   double* s = scores.data();
@@ -69,8 +67,7 @@ void BernoulliNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::siz
     c += 2;
   }
   if (classes - c == 1) add_block<1>(terms, present, classes, c, s);
-  for (const std::size_t j : columns) present[j] = 0;
-  if (present.size() > kKeptRow) std::vector<int>().swap(present);
+  for (const std::size_t j : text.columns) present[j] = 0;
 }
 
 }  // namespace tarnwick

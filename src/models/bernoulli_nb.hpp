@@ -24,7 +24,7 @@ class BernoulliNaiveBayes : public TextNaiveBayes {
   // s.terms: the column terms for an absent and a present word, [(2 * column + present) * classes
   // + class].
   void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const override;
-  void add_terms(const Scoring& s, std::vector<std::size_t>& columns, std::vector<double>& scores) const override;
+  void add_terms(const Scoring& s, TextRow& text) const override;
 };
 
 }  // namespace tarnwick

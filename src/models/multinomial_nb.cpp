@@ -39,8 +39,9 @@ void MultinomialNaiveBayes::build_terms(const std::vector<double>& p, std::size_
   }
 }
 
-void MultinomialNaiveBayes::add_terms(const Scoring& scoring, std::vector<std::size_t>& columns,
-                                      std::vector<double>& scores) const {
+void MultinomialNaiveBayes::add_terms(const Scoring& scoring, TextRow& text) const {
+  std::vector<std::size_t>& columns = text.columns;
+  std::vector<double>& scores = text.scores;
   const std::vector<double>& log_phi = scoring.terms;
   const std::vector<std::size_t>& nonfinite = scoring.nonfinite;
   const std::size_t classes = scores.size();

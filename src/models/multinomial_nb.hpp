@@ -26,7 +26,7 @@ class MultinomialNaiveBayes : public TextNaiveBayes {
   // s.terms: ln(phi), [column * classes + class]; s.nonfinite: per class, how many columns have a
   // non-finite ln(phi).
   void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const override;
-  void add_terms(const Scoring& s, std::vector<std::size_t>& columns, std::vector<double>& scores) const override;
+  void add_terms(const Scoring& s, TextRow& text) const override;
 };
 
 }  // namespace tarnwick

@@ -165,9 +165,9 @@ std::shared_ptr<const TextNaiveBayes::Scoring> TextNaiveBayes::scoring() const {
   return s;
 }
 
-std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, Scratch& scratch) const {
+std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, TextRow& row) const {
   // The text's row without its zeros: the column of each of its vocabulary words.
-  std::vector<std::size_t>& columns = scratch.columns;
+  std::vector<std::size_t>& columns = row.columns;
   columns.clear();
   for (const std::string& token : tokenize(text)) {
     const auto it = vocab_.find(token);
@@ -179,9 +179,9 @@ std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, 
     }
     columns.push_back(std::size_t(it->second));
   }
-  std::vector<double>& scores = scratch.scores;
+  std::vector<double>& scores = row.scores;
   scores = s.log_prior;
-  add_terms(s, columns, scores);
+  add_terms(s, row);
   double best = -std::numeric_limits<double>::infinity();
   const std::string* answer = nullptr;
   for (std::size_t c = 0; c < scores.size(); ++c) {
@@ -198,8 +198,8 @@ std::string TextNaiveBayes::predict_one(const std::string& text, Missing& missin
   check_vocab_size("predict_one");
   if (class_ratio_.empty()) return std::string();
   const std::shared_ptr<const Scoring> s = scoring();
-  Scratch scratch;
-  std::string label = classify(*s, text, scratch);
+  TextRow row;
+  std::string label = classify(*s, text, row);
   for (const LabelIndex& key : s->missing) missing.phi.emplace_hint(missing.phi.end(), key, 0.0);
   return label;
 }
@@ -215,10 +215,10 @@ std::vector<std::string> TextNaiveBayes::predict(const std::vector<std::string>&
   }
   const std::shared_ptr<const Scoring> s = scoring();
   labels.reserve(texts.size());
-  Scratch scratch;
+  TextRow row;
   PollBudget budget;
   for (const std::string& text : texts) {
-    labels.push_back(classify(*s, text, scratch));
+    labels.push_back(classify(*s, text, row));
     budget.spend(text.size() + std::size_t(vocab_size_) * s->labels.size());
   }
   for (const LabelIndex& key : s->missing) missing.phi.emplace_hint(missing.phi.end(), key, 0.0);

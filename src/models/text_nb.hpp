@@ -106,10 +106,16 @@ class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
   // Fills s.terms (and s.nonfinite) from p, the phi value of every column and class ([column *
   // classes + class], 0 where the model lacks the entry).
   virtual void build_terms(const std::vector<double>& p, std::size_t classes, Scoring& s) const = 0;
-  // Adds, in column order, the term of every column of a text's row to each class's score; scores
-  // come in holding the log priors. The row is given as `columns`, the column of each of the text's
-  // vocabulary words in text order, repeats kept, which the model may reorder.
-  virtual void add_terms(const Scoring& s, std::vector<std::size_t>& columns, std::vector<double>& scores) const = 0;
+  // A text being scored: the column of each of its vocabulary words, in text order with repeats
+  // kept (the model may reorder them), and the class scores, which come in holding the log
+  // priors. The buffers are reused from one text to the next.
+  struct TextRow {
+    std::vector<std::size_t> columns;
+    std::vector<int> present;  // for a model that walks presence flags: all 0 between texts
+    std::vector<double> scores;
+  };
+  // Adds, in column order, the term of every column of the text's row to each class's score.
+  virtual void add_terms(const Scoring& s, TextRow& text) const = 0;
 
   const std::string name_;
 
@@ -129,12 +135,7 @@ class TextNaiveBayes : public PersistedModel<TextNaiveBayes> {
   std::shared_ptr<Scoring> score_with(const std::vector<double>& p, const ClassCounts& ratio, int n) const;
   // The kept scoring, or one built from the model's fields.
   std::shared_ptr<const Scoring> scoring() const;
-  // Reuses the buffers of scratch from one text to the next.
-  struct Scratch {
-    std::vector<std::size_t> columns;
-    std::vector<double> scores;
-  };
-  std::string classify(const Scoring& s, const std::string& text, Scratch& scratch) const;
+  std::string classify(const Scoring& s, const std::string& text, TextRow& row) const;
 
   int vocab_size_;
   int n_ = 0;
