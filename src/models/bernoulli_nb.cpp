@@ -38,7 +38,7 @@ void add_block(const double* terms, const std::vector<int>& present, std::size_t
   double acc[B];
   for (std::size_t b = 0; b < B; ++b) acc[b] = s[c0 + b];
   for (std::size_t j = 0; j < present.size(); ++j) {
-    const double* t = terms + (2 * j + std::size_t(present[j] != 0)) * classes + c0;
+    const double* t = terms + (2 * j + std::size_t(present[j])) * classes + c0;
     for (std::size_t b = 0; b < B; ++b) acc[b] += t[b];
   }
   for (std::size_t b = 0; b < B; ++b) s[c0 + b] = acc[b];

@@ -14,6 +14,18 @@
 
 namespace tarnwick {
 
+namespace {
+
+// A vocabulary column that no row of vocab_size columns holds, and what a refusal says of it.
+bool outside_rows(int column, int vocab_size) { return column < 0 || column >= vocab_size; }
+
+std::string outside_rows_text(const std::string& word, int column, int vocab_size) {
+  return "the word \"" + word + "\" has column " + std::to_string(column) + ", outside the " +
+         std::to_string(vocab_size) + " columns of vocab_size";
+}
+
+}  // namespace
+
 TextNaiveBayes::TextNaiveBayes(std::string name, int vocab_size, bool counts)
     : name_(std::move(name)), vocab_size_(vocab_size), counts_(counts) {}
 
@@ -173,9 +185,8 @@ std::string TextNaiveBayes::classify(const Scoring& s, const std::string& text, 
     const auto it = vocab_.find(token);
     if (it == vocab_.end()) continue;
     // Loads and fits keep every column below vocab_size; the tables are never read past it.
-    if (it->second < 0 || it->second >= vocab_size_) {
-      check::fail(name_ + ".predict", "the word \"" + it->first + "\" has column " + std::to_string(it->second) +
-                                          ", outside the " + std::to_string(vocab_size_) + " columns of vocab_size");
+    if (outside_rows(it->second, vocab_size_)) {
+      check::fail(name_ + ".predict", outside_rows_text(it->first, it->second, vocab_size_));
     }
     columns.push_back(std::size_t(it->second));
   }
@@ -259,12 +270,11 @@ void TextNaiveBayes::on_load(const LoadSite& site) {
   // The first offending word in byte-wise order, as a file lists its words.
   const std::pair<const std::string, int>* bad = nullptr;
   for (const auto& entry : vocab_) {
-    if ((entry.second < 0 || entry.second >= vocab_size_) && (!bad || entry.first < bad->first)) bad = &entry;
+    if (outside_rows(entry.second, vocab_size_) && (!bad || entry.first < bad->first)) bad = &entry;
   }
   if (bad) {
-    check::fail(site.call(), std::string("in ").append(site.source()) + " the word \"" + bad->first + "\" has column " +
-                                 std::to_string(bad->second) + ", outside the " + std::to_string(vocab_size_) +
-                                 " columns of vocab_size");
+    check::fail(site.call(), std::string("in ").append(site.source()) + " " +
+                                 outside_rows_text(bad->first, bad->second, vocab_size_));
   }
   scoring_.renew();
 }
